@@ -1,0 +1,3 @@
+#include "cli/run_settings.h"
+
+RunSettings runSettings = {INITIAL_SCREEN_WIDTH, INITIAL_COLUMN_WIDTH, 0};

@@ -1,0 +1,6 @@
+#include "driver/program.h"
+
+int main(int argc, char** argv)
+{
+    return programMain(argc, argv);
+}

@@ -1,0 +1,44 @@
+#include "driver/memory.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/fatal.h"
+
+static long allocationsAsked = 0;
+static long allocationToFail = 0;
+
+void* allocateMemory(size_t size)
+{
+    allocationsAsked++;
+    if (allocationToFail != 0 && allocationsAsked == allocationToFail) {
+        return nullptr;
+    }
+    return calloc(1, size == 0 ? 1 : size);
+}
+
+void releaseMemory(void* block)
+{
+    free(block);
+}
+
+char* copyText(const char* text)
+{
+    size_t length = strlen(text);
+    char* copy = static_cast<char*>(allocateMemory(length + 1));
+    if (copy == nullptr) {
+        outOfMemory();
+    }
+    memcpy(copy, text, length);
+    return copy;
+}
+
+long allocationCount()
+{
+    return allocationsAsked;
+}
+
+void failAllocationNumber(long n)
+{
+    allocationToFail = n;
+}
