@@ -20,8 +20,9 @@ void getObjectItemListing(const char* objectName, char** counterSlot, char** ins
 // (objects only) on standard output.
 void printNameListing(const char* objectNames);
 
-// Steps through a MULTI_SZ block: the name after `name`, or null at the end.
-// nextName(block) with block null gives null.
+// Steps through a MULTI_SZ block in its order: firstName gives its first name,
+// or null when the block is null or empty; nextName the name after `name`
+// (a pointer into the same block), or null at the end.
 const char* firstName(const char* block);
 const char* nextName(const char* name);
 

@@ -1,0 +1,247 @@
+#include "pdh/registration.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "driver/memory.h"
+#include "pdh/enumeration.h"
+#include "pdh/sampling.h"
+
+static const char NO_INSTANCE_NAME[] = "UNNAMED";
+static const char SELECT_ALL[] = "*";
+
+bool buildCounterPath(char* path, int capacity, const char* objectName,
+                      const char* instanceName, int32_t instanceIndex, const char* counterName)
+{
+    int length;
+    if (instanceName == nullptr) {
+        length = snprintf(path, static_cast<size_t>(capacity), "\\%s\\%s", objectName,
+                          counterName);
+    } else {
+        length = snprintf(path, static_cast<size_t>(capacity), "\\%s(%s#%d)\\%s", objectName,
+                          instanceName, static_cast<int>(instanceIndex), counterName);
+    }
+    return length >= 0 && length < capacity;
+}
+
+// The number of names before `instance` in the block `instances` that equal
+// it: two processes of one program are #0 and #1.
+static int32_t instanceIndexOf(const char* instances, const char* instance)
+{
+    int32_t index = 0;
+    for (const char* earlier = firstName(instances); earlier != nullptr && earlier != instance;
+         earlier = nextName(earlier)) {
+        if (strcmp(earlier, instance) == 0) {
+            index++;
+        }
+    }
+    return index;
+}
+
+static void releaseItemLists(char** counterSlot, char** instanceSlot)
+{
+    releaseMemory(*counterSlot);
+    releaseMemory(*instanceSlot);
+    *counterSlot = nullptr;
+    *instanceSlot = nullptr;
+}
+
+void registerAllObjects(const char* objectNames, char** counterSlot, char** instanceSlot,
+                        PDH_HQUERY query, NodeList* dataTree, NodeList* headerTree)
+{
+    for (const char* objectName = firstName(objectNames); objectName != nullptr;
+         objectName = nextName(objectName)) {
+        DWORD counterSize = 0;
+        DWORD instanceSize = 0;
+        getObjectItemListing(objectName, counterSlot, instanceSlot, &counterSize, &instanceSize);
+
+        Node* headerObject = createNode(objectName, 0, nullptr, nullptr, nullptr);
+        insertSorted(headerTree, headerObject, SORT_BY_NAME);
+        Node* dataObject = createNode(objectName, 0, nullptr, nullptr, nullptr);
+        insertSorted(dataTree, dataObject, SORT_BY_NAME);
+        NodeList* instanceList = createList("", dataObject);
+        NodeList* columnList = createList("", headerObject);
+
+        if (instanceSize <= 2) {
+            addInstanceNodeandCounterList(instanceList, columnList, objectName, NO_INSTANCE_NAME,
+                                          *counterSlot, query, 0, true);
+        } else {
+            bool first = true;
+            for (const char* instance = firstName(*instanceSlot); instance != nullptr;
+                 instance = nextName(instance)) {
+                addInstanceNodeandCounterList(instanceList, columnList, objectName, instance,
+                                              *counterSlot, query,
+                                              instanceIndexOf(*instanceSlot, instance), first);
+                first = false;
+            }
+        }
+        releaseItemLists(counterSlot, instanceSlot);
+    }
+}
+
+void addInstanceNodeandCounterList(NodeList* instanceList, NodeList* columnList,
+                                   const char* objectName, const char* instanceName,
+                                   const char* counterNames, PDH_HQUERY query,
+                                   int32_t instanceIndex, bool fillColumns)
+{
+    Node* instanceNode = createNode(instanceName, 0, nullptr, nullptr, instanceList);
+    insertSorted(instanceList, instanceNode, SORT_BY_NAME);
+    NodeList* counterList = createList("", instanceNode);
+
+    // Here a real instance named like the pseudo-instance gets the short path too.
+    const char* pathInstance = strcmp(instanceName, NO_INSTANCE_NAME) == 0 ? nullptr : instanceName;
+    char path[COUNTER_PATH_SIZE];
+    for (const char* counterName = firstName(counterNames); counterName != nullptr;
+         counterName = nextName(counterName)) {
+        if (!buildCounterPath(path, COUNTER_PATH_SIZE, objectName, pathInstance, instanceIndex,
+                              counterName)) {
+            continue;
+        }
+        PDH_HCOUNTER handle = nullptr;
+        PDH_STATUS status = PdhAddCounterA(query, path, 0, &handle);
+        pdhDebug(status, "addInstanceNodeandCounterList");
+        if (status != ERROR_SUCCESS) {
+            continue;
+        }
+        if (fillColumns && findByName(columnList->head, counterName) == nullptr) {
+            insertSorted(columnList, createNode(counterName, 0, nullptr, nullptr, columnList),
+                         SORT_BY_NAME);
+        }
+        insertSorted(counterList, createNode(counterName, 0, handle, nullptr, counterList),
+                     SORT_BY_NAME);
+    }
+}
+
+void registerSets(NodeList* setList, const char* objectNames, char** counterSlot,
+                  char** instanceSlot, PDH_HQUERY query, NodeList* dataTree,
+                  NodeList* headerTree)
+{
+    for (Node* setNode = setList->head; setNode != nullptr; setNode = setNode->next) {
+        Node* setObject = nullptr;
+        NodeList* setInstanceList = nullptr;
+        NodeList* setColumnList = nullptr;
+        for (const char* objectName = firstName(objectNames); objectName != nullptr;
+             objectName = nextName(objectName)) {
+            if (strcmp(objectName, setNode->name) != 0) {
+                continue;
+            }
+            DWORD counterSize = 0;
+            DWORD instanceSize = 0;
+            getObjectItemListing(objectName, counterSlot, instanceSlot, &counterSize,
+                                 &instanceSize);
+            bool instanceAdded = false;
+            if (instanceSize <= 2) {
+                addSelectiveInstanceNodeandCounterList(
+                    &setInstanceList, &setColumnList, dataTree, headerTree, &setObject, setNode,
+                    objectName, nullptr, *counterSlot, 0, &instanceAdded, 0, query);
+            } else {
+                for (const char* instance = firstName(*instanceSlot); instance != nullptr;
+                     instance = nextName(instance)) {
+                    instanceAdded = false;
+                    addSelectiveInstanceNodeandCounterList(
+                        &setInstanceList, &setColumnList, dataTree, headerTree, &setObject,
+                        setNode, objectName, instance, *counterSlot, 1, &instanceAdded,
+                        instanceIndexOf(*instanceSlot, instance), query);
+                }
+            }
+            releaseItemLists(counterSlot, instanceSlot);
+        }
+    }
+}
+
+// Against an object without instances no instance name exists, so only "*"
+// can select its pseudo-instance.
+static bool instanceSelected(const char* spec, const char* instanceName, int hasInstances)
+{
+    if (strcmp(spec, SELECT_ALL) == 0) {
+        return true;
+    }
+    return hasInstances != 0 && strcmp(spec, instanceName) == 0;
+}
+
+void addSelectiveInstanceNodeandCounterList(NodeList** setInstanceList, NodeList** setColumnList,
+                                            NodeList* dataTree, NodeList* headerTree,
+                                            Node** setObject, Node* setNode,
+                                            const char* objectName, const char* instanceName,
+                                            const char* counterNames, int hasInstances,
+                                            bool* instanceAdded, int32_t instanceIndex,
+                                            PDH_HQUERY query)
+{
+    if (setNode->childList == nullptr) {
+        return;
+    }
+    const char* nodeName = hasInstances != 0 ? instanceName : NO_INSTANCE_NAME;
+    const char* pathInstance = hasInstances != 0 ? instanceName : nullptr;
+    NodeList* counterList = nullptr;
+    char path[COUNTER_PATH_SIZE];
+    for (Node* instanceSpec = setNode->childList->head; instanceSpec != nullptr;
+         instanceSpec = instanceSpec->next) {
+        if (!instanceSelected(instanceSpec->name, instanceName, hasInstances) ||
+            instanceSpec->childList == nullptr) {
+            continue;
+        }
+        for (const char* counterName = firstName(counterNames); counterName != nullptr;
+             counterName = nextName(counterName)) {
+            for (Node* counterSpec = instanceSpec->childList->head; counterSpec != nullptr;
+                 counterSpec = counterSpec->next) {
+                if (strcmp(counterSpec->name, counterName) != 0 &&
+                    strcmp(counterSpec->name, SELECT_ALL) != 0) {
+                    continue;
+                }
+                bool registered = *instanceAdded && counterList != nullptr;
+                if (registered && findByName(counterList->head, counterName) != nullptr) {
+                    continue;
+                }
+                if (!buildCounterPath(path, COUNTER_PATH_SIZE, objectName, pathInstance,
+                                      instanceIndex, counterName)) {
+                    continue;
+                }
+                PDH_HCOUNTER handle = nullptr;
+                PDH_STATUS status = PdhAddCounterA(query, path, 0, &handle);
+                pdhDebug(status, "addSelectiveInstanceNodeandCounterList");
+                if (status != ERROR_SUCCESS) {
+                    continue;
+                }
+                if (*setObject == nullptr) {
+                    addSetObjectNodes(setObject, objectName, setInstanceList, setColumnList,
+                                      dataTree, headerTree);
+                }
+                if (!registered) {
+                    addSetInstanceNode(*setInstanceList, nodeName, &counterList);
+                    *instanceAdded = true;
+                }
+                addSetCounterNode(*setColumnList, counterList, counterName, handle);
+            }
+        }
+    }
+}
+
+void addSetObjectNodes(Node** setObject, const char* objectName, NodeList** setInstanceList,
+                       NodeList** setColumnList, NodeList* dataTree, NodeList* headerTree)
+{
+    Node* headerObject = createNode(objectName, 0, nullptr, nullptr, nullptr);
+    insertSorted(headerTree, headerObject, SORT_BY_NAME);
+    *setObject = createNode(objectName, 0, nullptr, nullptr, nullptr);
+    insertSorted(dataTree, *setObject, SORT_BY_NAME);
+    *setInstanceList = createList("", *setObject);
+    *setColumnList = createList("", headerObject);
+}
+
+void addSetInstanceNode(NodeList* setInstanceList, const char* instanceName,
+                        NodeList** counterList)
+{
+    Node* instanceNode = createNode(instanceName, 0, nullptr, nullptr, setInstanceList);
+    insertSorted(setInstanceList, instanceNode, SORT_BY_NAME);
+    *counterList = createList("", instanceNode);
+}
+
+void addSetCounterNode(NodeList* setColumnList, NodeList* counterList, const char* counterName,
+                       PDH_HCOUNTER handle)
+{
+    if (findByName(setColumnList->head, counterName) == nullptr) {
+        insertSorted(setColumnList, createNode(counterName, 0, nullptr, nullptr, setColumnList),
+                     SORT_BY_NAME);
+    }
+    insertSorted(counterList, createNode(counterName, 0, handle, nullptr, counterList),
+                 SORT_BY_NAME);
+}
