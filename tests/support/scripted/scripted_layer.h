@@ -44,7 +44,9 @@
 //   scripted).  It answers PDH_INVALID_DATA before the first collection, for a
 //   two-sample counter before the second, and when the counter's instance does
 //   not exist at the time of the fetch.  Any other format answers
-//   PDH_INVALID_ARGUMENT; a handle of a closed query PDH_INVALID_HANDLE.
+//   PDH_INVALID_ARGUMENT; a handle of a closed query PDH_INVALID_HANDLE.  A
+//   failed fetch leaves junk (0x5A5A5A5A) in longValue, as a caller must not
+//   read it.
 // - PdhCloseQuery ends the query and all its counter handles.
 // - Calls are numbered per function from 1 since the last reset().  A call
 //   whose number answerCall() names answers that status and does nothing else
@@ -136,6 +138,9 @@ int callCount(Function function);
 // Every path handed to PdhAddCounterA, in order; and those it answered 0 to.
 std::vector<std::string> attemptedPaths();
 std::vector<std::string> acceptedPaths();
+
+// The path a counter handle was added with; "" for a handle the layer never gave.
+std::string counterPath(PDH_HCOUNTER handle);
 
 // One enumeration call as the layer received it.
 struct EnumCall {

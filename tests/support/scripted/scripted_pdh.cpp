@@ -307,6 +307,16 @@ std::vector<std::string> acceptedPaths()
     return script().accepted;
 }
 
+std::string counterPath(PDH_HCOUNTER handle)
+{
+    for (const Counter& counter : script().counters) {
+        if (&counter == handle) {
+            return counter.path;
+        }
+    }
+    return "";
+}
+
 std::vector<EnumCall> enumCalls()
 {
     return script().enumCalls;
