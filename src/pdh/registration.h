@@ -9,6 +9,9 @@
 void registerAllObjects(const char* objectNames, char** counterSlot, char** instanceSlot,
                         PDH_HQUERY query, NodeList* dataTree, NodeList* headerTree);
 
+// One instance node under `instanceList` with a counter node for every counter
+// of `counterNames` that PDH accepts; with `fillColumns` those counters become
+// columns too.  The instance name "UNNAMED" gives paths without instance part.
 void addInstanceNodeandCounterList(NodeList* instanceList, NodeList* columnList,
                                    const char* objectName, const char* instanceName,
                                    const char* counterNames, PDH_HQUERY query,
@@ -19,6 +22,10 @@ void registerSets(NodeList* setList, const char* objectNames, char** counterSlot
                   char** instanceSlot, PDH_HQUERY query, NodeList* dataTree,
                   NodeList* headerTree);
 
+// For one instance of one object (hasInstances 0: the object has none and
+// `instanceName` is not read), every counter the set's specs select, each
+// added once; the set's object nodes and the instance node appear with the
+// first counter PDH accepts.
 void addSelectiveInstanceNodeandCounterList(NodeList** setInstanceList, NodeList** setColumnList,
                                             NodeList* dataTree, NodeList* headerTree,
                                             Node** setObject, Node* setNode,
@@ -27,12 +34,16 @@ void addSelectiveInstanceNodeandCounterList(NodeList** setInstanceList, NodeList
                                             bool* instanceAdded, int32_t instanceIndex,
                                             PDH_HQUERY query);
 
+// A set's object node pair, inserted by name into both trees, with its two
+// child lists.
 void addSetObjectNodes(Node** setObject, const char* objectName, NodeList** setInstanceList,
                        NodeList** setColumnList, NodeList* dataTree, NodeList* headerTree);
 
+// An instance node under `setInstanceList`, with its counter list.
 void addSetInstanceNode(NodeList* setInstanceList, const char* instanceName,
                         NodeList** counterList);
 
+// The column (once per name) and the counter node holding `handle`.
 void addSetCounterNode(NodeList* setColumnList, NodeList* counterList, const char* counterName,
                        PDH_HCOUNTER handle);
 
