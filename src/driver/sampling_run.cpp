@@ -1,0 +1,98 @@
+#include "driver/sampling_run.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli/run_settings.h"
+#include "driver/fatal.h"
+#include "driver/memory.h"
+#include "pdh/registration.h"
+#include "pdh/sampling.h"
+#include "platform/console.h"
+#include "platform/pdh_api.h"
+#include "report/report.h"
+
+static char** allocateSlot()
+{
+    char** slot = static_cast<char**>(allocateMemory(sizeof(char*)));
+    if (slot == nullptr) {
+        outOfMemory();
+    }
+    return slot;
+}
+
+static PDH_HQUERY openQuery()
+{
+    PDH_HQUERY query = nullptr;
+    PDH_STATUS status = PdhOpenQueryA(nullptr, 1, &query);
+    pdhDebug(status, "main");
+    if (status != ERROR_SUCCESS) {
+        fputs("Failed to open new query.\n", stderr);
+        exit(EXIT_PDH_FAILURE);
+    }
+    return query;
+}
+
+// One collection, or two a second apart for the counters computed from two
+// samples; a failed collection still goes on to fetch and print.
+static void collect(PDH_HQUERY query)
+{
+    PDH_STATUS status = PdhCollectQueryData(query);
+    if ((runSettings.flags & FLAG_REPEAT_ONCE) != 0) {
+        sleepMilliseconds(1000);
+        status = PdhCollectQueryData(query);
+    }
+    pdhDebug(status, "main");
+}
+
+static void sampleUntilDone(PDH_HQUERY query, NodeList* dataTree, NodeList* headerTree)
+{
+    beginConsoleSampling();
+    while (!keyPressWaiting() && !ferror(stdout)) {
+        collect(query);
+        visitTree(dataTree, gatherPerfData, nullptr);
+        printReport(dataTree, headerTree);
+        fflush(stdout);
+        if ((runSettings.flags & FLAG_REPEAT) == 0) {
+            break;
+        }
+        sleepMilliseconds(1000);
+    }
+    endConsoleSampling();
+}
+
+void runSampling(NodeList* setList, char** objectSlot)
+{
+    // Setting up.
+    char** counterSlot = allocateSlot();
+    char** instanceSlot = allocateSlot();
+    NodeList* dataTree = createList("", nullptr);
+    NodeList* headerTree = createList("", nullptr);
+    PDH_HQUERY query = openQuery();
+
+    // Registering.
+    if ((runSettings.flags & FLAG_ALL_OBJECTS) != 0) {
+        registerAllObjects(*objectSlot, counterSlot, instanceSlot, query, dataTree, headerTree);
+    } else {
+        registerSets(setList, *objectSlot, counterSlot, instanceSlot, query, dataTree,
+                     headerTree);
+    }
+
+    // Checking for data.
+    if (dataTree->count == 0) {
+        fputs("Error: No performance data is available on the items you requested.\n", stderr);
+        destroyTree(setList);
+        exit(EXIT_BAD_REQUEST);
+    }
+
+    sampleUntilDone(query, dataTree, headerTree);
+
+    // Ending: closing the query ends every counter handle in dataTree.
+    PdhCloseQuery(query);
+    releaseMemory(*objectSlot);
+    releaseMemory(objectSlot);
+    releaseMemory(instanceSlot);
+    releaseMemory(counterSlot);
+    destroyTree(dataTree);
+    destroyTree(headerTree);
+}
