@@ -31,8 +31,9 @@ int programMain(int argc, char** argv)
         return EXIT_OK;
     }
 
-    // 5. The sampling run: runSampling (driver/sampling_run.h) is called here
-    //    with setList and objectSlot.  Until it lands:
+    // 5. SAMPLING RUN GOES HERE: runSampling(setList, objectSlot) from
+    //    driver/sampling_run.h, then destroyTree(setList) and return EXIT_OK.
+    //    It cannot be called before printReport exists: nothing would link.
     releaseMemory(*objectSlot);
     releaseMemory(objectSlot);
     destroyTree(setList);
