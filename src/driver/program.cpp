@@ -6,6 +6,7 @@
 #include "cli/run_settings.h"
 #include "driver/fatal.h"
 #include "driver/memory.h"
+#include "driver/sampling_run.h"
 #include "pdh/enumeration.h"
 
 int programMain(int argc, char** argv)
@@ -31,12 +32,8 @@ int programMain(int argc, char** argv)
         return EXIT_OK;
     }
 
-    // 5. SAMPLING RUN GOES HERE: runSampling(setList, objectSlot) from
-    //    driver/sampling_run.h, then destroyTree(setList) and return EXIT_OK.
-    //    It cannot be called before printReport exists: nothing would link.
-    releaseMemory(*objectSlot);
-    releaseMemory(objectSlot);
+    // 5. The sampling run; it releases the object names and their slot.
+    runSampling(setList, objectSlot);
     destroyTree(setList);
-    fputs("Error: sampling performance data is not built yet.\n", stderr);
-    return EXIT_BAD_REQUEST;
+    return EXIT_OK;
 }

@@ -1,0 +1,47 @@
+// Text tables of fixed-width cells: a title centred in underscores, rows of
+// cells between borders, texts cut into slices of the cell width that go on
+// over the following lines of their row.
+#ifndef MIREKAST_REPORT_CELL_TABLE_H
+#define MIREKAST_REPORT_CELL_TABLE_H
+
+#include <cstdint>
+
+struct Cell {
+    Cell* prev;
+    Cell* next;
+    char* text; // private copy, owned
+};
+
+struct CellTable {
+    char* title;     // private copy, owned
+    int32_t columns; // cells in every row; at least 1
+    Cell* firstCell;
+    Cell* lastCell;
+};
+
+// Creates an empty table titled by a copy of `title`.  Ends the process
+// through outOfMemory() on failure, as every allocating operation here does.
+CellTable* createCellTable(const char* title, int32_t columns);
+
+// Creates a cell holding a copy of `text`, in no table yet.
+Cell* createCell(const char* text);
+
+// Links `cell` at the end of the table, which owns it from then on.
+void appendCell(CellTable* table, Cell* cell);
+
+// Appends a rule row: one rule cell of `width` '-', then up to `slots` cells:
+// rule cells until `filled` of them are there, then empty cells when
+// `fillEmpty` is greater than zero, nothing more otherwise.
+void appendRuleRow(int32_t width, int32_t slots, CellTable* table, int32_t filled,
+                   int32_t fillEmpty);
+
+// The width every cell of this table prints with, from the run settings.
+int32_t tableCellWidth(const CellTable* table);
+
+// Writes the table to standard output, each line whole, then two empty lines.
+void printCellTable(const CellTable* table);
+
+// Releases the title, every cell and its text, and the table.
+void freeCellTable(CellTable* table);
+
+#endif

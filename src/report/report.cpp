@@ -1,0 +1,143 @@
+#include "report/report.h"
+
+#include <cstdio>
+
+#include "cli/run_settings.h"
+#include "driver/fatal.h"
+#include "driver/memory.h"
+#include "report/cell_table.h"
+
+// "%s : %s : %s = %d" and its kin print the value as a signed long, the
+// tables as unsigned: a failed fetch is -1 in a list, ffffffff in a table.
+static void printLists(NodeList* dataTree)
+{
+    bool longList = (runSettings.flags & FLAG_LONG_LIST) != 0;
+    bool decimal = (runSettings.flags & FLAG_DECIMAL) != 0;
+    for (Node* object = dataTree->head; object != nullptr; object = object->next) {
+        if (longList) {
+            printf("Performance Object: %s\n", object->name);
+        }
+        for (Node* instance = object->childList->head; instance != nullptr;
+             instance = instance->next) {
+            if (longList) {
+                printf("  Performance Object Instance: %s\n", instance->name);
+            }
+            for (Node* counter = instance->childList->head; counter != nullptr;
+                 counter = counter->next) {
+                int32_t signedValue = static_cast<int32_t>(counter->data);
+                if (longList) {
+                    printf(decimal ? "    Performance Object Instance Counter: %s = %d\n"
+                                   : "    Performance Object Instance Counter: %s = 0x%08x\n",
+                           counter->name, signedValue);
+                } else if (decimal) {
+                    printf("%s : %s : %s = %d\n", object->name, instance->name, counter->name,
+                           signedValue);
+                } else {
+                    printf("%s : %s : %s = 0x%08x\n", object->name, instance->name,
+                           counter->name, counter->data);
+                }
+            }
+        }
+    }
+}
+
+static void appendText(CellTable* table, const char* text)
+{
+    appendCell(table, createCell(text));
+}
+
+static void appendValue(CellTable* table, NodeList* counters, const char* counterName)
+{
+    Node* counter = findByName(counters->head, counterName);
+    if (counter == nullptr) {
+        appendText(table, " ");
+        return;
+    }
+    char text[16];
+    snprintf(text, sizeof text,
+             (runSettings.flags & FLAG_DECIMAL) != 0 ? "%u" : "%08x", counter->data);
+    appendText(table, text);
+}
+
+// One table: the chunk's `placed` column names starting at `firstColumn`.
+static void printChunk(Node* object, Node* firstColumn, int32_t placed, int32_t chunk,
+                       int32_t columns, int32_t maxColumns, NodeList** counterLists,
+                       uint32_t instances)
+{
+    CellTable* table = createCellTable(object->name, columns);
+    int32_t cellWidth = tableCellWidth(table);
+    int32_t slots = maxColumns - 1;
+
+    appendText(table, " ");
+    Node* column = firstColumn;
+    for (int32_t i = 0; i < placed; i++, column = column->next) {
+        appendText(table, column->name);
+    }
+    for (int32_t i = placed; chunk > 0 && i < slots; i++) {
+        appendText(table, "");
+    }
+    appendRuleRow(cellWidth, slots, table, placed, chunk);
+
+    Node* instance = object->childList->head;
+    for (uint32_t row = 0; row < instances; row++, instance = instance->next) {
+        appendText(table, instance->name);
+        column = firstColumn;
+        for (int32_t i = 0; i < placed; i++, column = column->next) {
+            appendValue(table, counterLists[row], column->name);
+        }
+        for (int32_t i = placed; chunk > 0 && i < slots; i++) {
+            appendText(table, "");
+        }
+        appendRuleRow(cellWidth, slots, table, placed, chunk);
+    }
+    printCellTable(table);
+    freeCellTable(table);
+}
+
+// An object's tables: its columns maxColumns - 1 at a time, one table each.
+static void printObjectTables(Node* object, Node* header, int32_t maxColumns)
+{
+    uint32_t instances = object->childList->count;
+    int32_t names = static_cast<int32_t>(header->childList->count);
+    if (instances == 0 || names == 0) {
+        return;
+    }
+    NodeList** counterLists =
+        static_cast<NodeList**>(allocateMemory(sizeof(NodeList*) * instances));
+    if (counterLists == nullptr) {
+        outOfMemory();
+    }
+    Node* instance = object->childList->head;
+    for (uint32_t row = 0; row < instances; row++, instance = instance->next) {
+        counterLists[row] = instance->childList;
+    }
+
+    int32_t perTable = maxColumns - 1;
+    int32_t chunks = (names + perTable - 1) / perTable;
+    int32_t columns = names < perTable ? names + 1 : maxColumns;
+    Node* firstColumn = header->childList->head;
+    for (int32_t chunk = 0; chunk < chunks; chunk++) {
+        int32_t placed = names - chunk * perTable < perTable ? names - chunk * perTable : perTable;
+        printChunk(object, firstColumn, placed, chunk, columns, maxColumns, counterLists,
+                   instances);
+        for (int32_t i = 0; i < placed; i++) {
+            firstColumn = firstColumn->next;
+        }
+    }
+    releaseMemory(counterLists);
+}
+
+void printReport(NodeList* dataTree, NodeList* headerTree)
+{
+    if ((runSettings.flags & FLAG_LIST) != 0) {
+        printLists(dataTree);
+        return;
+    }
+    int32_t maxColumns = (runSettings.screenWidth - 2) / (runSettings.columnWidth + 1);
+    Node* header = headerTree->head;
+    for (Node* object = dataTree->head; object != nullptr; object = object->next) {
+        printObjectTables(object, header, maxColumns);
+        fputs("\n\n", stdout);
+        header = header->next;
+    }
+}
