@@ -1,0 +1,120 @@
+// LogicalDisk: one instance per mounted block-device filesystem, named by the
+// device's kernel name, then "_Total".  The mounts come from mountinfo, whose
+// "major:minor" names the device that /proc/diskstats lists by name; a device
+// mounted at several places counts once, at its first mount.
+#include <algorithm>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
+
+#include "platform/linux/perf_objects.h"
+#include "platform/linux/procfs.h"
+
+namespace {
+
+enum { SOURCE_STATVFS = 1 };
+
+enum { FREE_SPACE, FREE_MEGABYTES };
+
+const CounterDef counters[] = {
+    {"% Free Space", KIND_FRACTION, SOURCE_STATVFS, 1.0, TOTAL_SUM},
+    {"Free Megabytes", KIND_VALUE, SOURCE_STATVFS, 1.0 / (1024 * 1024), TOTAL_SUM},
+};
+
+// The kernel name of block device major:minor, or "" when diskstats has none.
+std::string deviceName(const std::string& diskstats, uint64_t major, uint64_t minor)
+{
+    for (const char* line = diskstats.c_str(); *line != '\0'; line = nextLine(line)) {
+        const char* p = line;
+        uint64_t lineMajor, lineMinor;
+        if (readUnsigned(p, lineMajor) && readUnsigned(p, lineMinor) && lineMajor == major &&
+            lineMinor == minor) {
+            p = skipBlanks(p);
+            const char* end = p;
+            while (*end != ' ' && *end != '\t' && *end != '\n' && *end != '\0') {
+                ++end;
+            }
+            return std::string(p, end);
+        }
+    }
+    return std::string();
+}
+
+const char* fieldEnd(const char* p)
+{
+    while (*p != ' ' && *p != '\n' && *p != '\0') {
+        ++p;
+    }
+    return p;
+}
+
+void sampleFilesystems(unsigned sources, ObjectSample& sample)
+{
+    const std::string* mounts = procFile(PROC_MOUNTINFO);
+    const std::string* disks = procFile(PROC_DISKSTATS);
+    if (!mounts || !disks) {
+        return;
+    }
+    std::vector<uint64_t> seen;
+    for (const char* line = mounts->c_str(); *line != '\0'; line = nextLine(line)) {
+        // id parent major:minor root mount-point options [optional...] - type source ...
+        const char* p = line;
+        uint64_t id, parent, major, minor;
+        if (!readUnsigned(p, id) || !readUnsigned(p, parent) || !readUnsigned(p, major) ||
+            *p != ':') {
+            continue;
+        }
+        ++p;
+        if (!readUnsigned(p, minor)) {
+            continue;
+        }
+        p = fieldEnd(skipBlanks(p));  // root
+        const char* pointBegin = skipBlanks(p);
+        const char* pointEnd = fieldEnd(pointBegin);
+        std::string name = deviceName(*disks, major, minor);
+        if (name.empty() && major == 0) {
+            // Filesystems such as btrfs show an anonymous device here; the
+            // source after " - type " names the real one.
+            const char* separator = pointEnd;
+            while (*separator != '\n' && *separator != '\0' &&
+                   !(separator[0] == ' ' && separator[1] == '-' && separator[2] == ' ')) {
+                ++separator;
+            }
+            if (*separator == ' ') {
+                const char* source = skipBlanks(fieldEnd(skipBlanks(separator + 3)));
+                std::string device = decodeOctalEscapes(source, static_cast<size_t>(fieldEnd(source) - source));
+                struct stat status;
+                if (device.compare(0, 5, "/dev/") == 0 && stat(device.c_str(), &status) == 0 &&
+                    S_ISBLK(status.st_mode)) {
+                    major = ::major(status.st_rdev);
+                    minor = ::minor(status.st_rdev);
+                    name = deviceName(*disks, major, minor);
+                }
+            }
+        }
+        uint64_t device = (major << 32) | minor;
+        if (name.empty() || std::find(seen.begin(), seen.end(), device) != seen.end()) {
+            continue;
+        }
+        seen.push_back(device);
+        InstanceSample& filesystem =
+            addInstance(sample, logicalDiskObject, instanceNameFromSystem(name.data(), name.size()),
+                        InstanceIdentity{device, 0});
+        struct statvfs figures;
+        std::string point = decodeOctalEscapes(pointBegin, static_cast<size_t>(pointEnd - pointBegin));
+        if ((sources & SOURCE_STATVFS) && callStatvfs(point.c_str(), &figures) == 0 &&
+            figures.f_blocks > 0) {
+            int64_t available = toSigned(figures.f_bavail);
+            setValue(filesystem, FREE_SPACE, available, toSigned(figures.f_blocks));
+            setValue(filesystem, FREE_MEGABYTES, available * static_cast<int64_t>(figures.f_frsize));
+        }
+    }
+    appendTotal(sample, logicalDiskObject);
+}
+
+} // namespace
+
+const PerfObject logicalDiskObject = {
+    "LogicalDisk", counters, static_cast<int>(sizeof counters / sizeof counters[0]),
+    true,          false,    sampleFilesystems,
+};

@@ -1,0 +1,74 @@
+// The table of objects and what their sample functions share.
+#include "platform/linux/perf_objects.h"
+
+const PerfObject* const perfObjects[] = {
+    &processorObject,  &processObject,      &threadObject,
+    &memoryObject,     &systemObject,       &physicalDiskObject,
+    &logicalDiskObject, &networkInterfaceObject, &pagingFileObject,
+};
+const int perfObjectCount = static_cast<int>(sizeof perfObjects / sizeof perfObjects[0]);
+
+const PerfObject* findPerfObject(const std::string& name)
+{
+    for (const PerfObject* object : perfObjects) {
+        if (name == object->name) {
+            return object;
+        }
+    }
+    return nullptr;
+}
+
+int findCounter(const PerfObject* object, const std::string& name)
+{
+    for (int i = 0; i < object->counterCount; ++i) {
+        if (name == object->counters[i].name) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+InstanceSample& addInstance(ObjectSample& sample, const PerfObject& object, std::string name,
+                            InstanceIdentity identity)
+{
+    sample.instances.emplace_back();
+    InstanceSample& instance = sample.instances.back();
+    instance.name = std::move(name);
+    instance.identity = identity;
+    instance.isTotal = false;
+    instance.values.assign(static_cast<size_t>(object.counterCount), RawValue{0, 0, false});
+    return instance;
+}
+
+void setValue(InstanceSample& instance, int counter, int64_t a, int64_t b)
+{
+    instance.values[static_cast<size_t>(counter)] = RawValue{a, b, true};
+}
+
+void appendTotal(ObjectSample& sample, const PerfObject& object)
+{
+    size_t members = sample.instances.size();
+    InstanceSample& total = addInstance(sample, object, "_Total", InstanceIdentity{~0ull, ~0ull});
+    total.isTotal = true;
+    for (int c = 0; c < object.counterCount; ++c) {
+        const CounterDef& def = object.counters[c];
+        if (def.total == TOTAL_NONE || def.kind == KIND_ELAPSED) {
+            continue;
+        }
+        RawValue sum = {0, 0, true};
+        for (size_t i = 0; i < members && sum.valid; ++i) {
+            const RawValue& value = sample.instances[i].values[static_cast<size_t>(c)];
+            sum.valid = value.valid;
+            sum.a += value.a;
+            if (def.total == TOTAL_SUM) {
+                sum.b += value.b;
+            } else {
+                sum.b = value.b;
+            }
+        }
+        if (def.total == TOTAL_SUM_SHARED && members == 0) {
+            sum.b = sample.timeNs;
+        }
+        total.values[static_cast<size_t>(c)] = sum;
+    }
+}

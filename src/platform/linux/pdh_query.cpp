@@ -1,0 +1,310 @@
+// Queries over the Linux objects: PdhOpenQueryA, PdhAddCounterA,
+// PdhCollectQueryData, PdhGetFormattedCounterValue, PdhCloseQuery.
+//
+// A query keeps, per object that its counters name, the latest sample of all
+// the object's instances; a collection takes a new one and resolves every
+// counter's path (name and index) in it again, so that a path follows the
+// n-th instance of its name, and a two-sample value is refused when that is no
+// longer the instance of the previous collection.
+#include <memory>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "platform/linux/counter_path.h"
+#include "platform/linux/perf_objects.h"
+#include "platform/linux/procfs.h"
+#include "platform/linux/sample_math.h"
+#include "platform/pdh_api.h"
+
+namespace {
+
+struct ObjectState {
+    const PerfObject* object;
+    unsigned sources;  // what the query's counters of this object need
+    bool sampled;
+    ObjectSample latest;
+    std::unordered_map<std::string, std::vector<size_t>> byName;
+    std::vector<int64_t> carriedTotal;  // per counter, for totalFollowsChurn
+};
+
+struct LinuxQuery;
+
+struct LinuxCounter {
+    LinuxQuery* query;
+    size_t state;  // index into the query's objects
+    int counter;
+    bool hasInstance;
+    std::string instance;
+    int instanceIndex;
+    int collections;  // of the query since the counter was added
+    CounterReading previous;
+    CounterReading latest;
+};
+
+struct LinuxQuery {
+    std::vector<std::unique_ptr<LinuxCounter>> counters;
+    std::vector<ObjectState> objects;
+};
+
+// Handles are the records' addresses; only those handed out and not yet
+// closed are accepted, each as what it is.
+std::unordered_set<const void*> liveQueries;
+std::unordered_set<const void*> liveCounters;
+
+bool isLive(const std::unordered_set<const void*>& handles, const void* handle)
+{
+    return handle && handles.count(handle) != 0;
+}
+
+PDH_STATUS status(DWORD value)
+{
+    return static_cast<PDH_STATUS>(value);
+}
+
+bool isTwoSample(CounterKind kind)
+{
+    return kind == KIND_RATE || kind == KIND_PERCENT || kind == KIND_PERCENT_INVERSE;
+}
+
+size_t stateFor(LinuxQuery& query, const PerfObject* object)
+{
+    for (size_t i = 0; i < query.objects.size(); ++i) {
+        if (query.objects[i].object == object) {
+            return i;
+        }
+    }
+    ObjectState state;
+    state.object = object;
+    state.sources = 0;
+    state.sampled = false;
+    state.carriedTotal.assign(static_cast<size_t>(object->counterCount), 0);
+    query.objects.push_back(std::move(state));
+    return query.objects.size() - 1;
+}
+
+// Rewrites the "_Total" of the two-sample counters of `fresh` as the previous
+// total plus what every instance added since the previous sample: its whole
+// count when it is new, its growth when it was there before.  What processes
+// that ended in between had added is lost either way; summing the raw counts
+// instead would make the total fall each time one ends.
+void carryTotals(ObjectState& state, ObjectSample& fresh)
+{
+    const PerfObject& object = *state.object;
+    if (!object.totalFollowsChurn || fresh.instances.empty() || !fresh.instances.back().isTotal) {
+        return;
+    }
+    InstanceSample& total = fresh.instances.back();
+    size_t members = fresh.instances.size() - 1;
+    std::unordered_map<uint64_t, size_t> before;
+    if (state.sampled) {
+        for (size_t j = 0; j < state.latest.instances.size(); ++j) {
+            if (!state.latest.instances[j].isTotal) {
+                before.emplace(state.latest.instances[j].identity.first, j);
+            }
+        }
+    }
+    for (int c = 0; c < object.counterCount; ++c) {
+        size_t column = static_cast<size_t>(c);
+        RawValue& sum = total.values[column];
+        if (!isTwoSample(object.counters[c].kind) || !sum.valid) {
+            continue;
+        }
+        if (!state.sampled) {
+            state.carriedTotal[column] = sum.a;
+            continue;
+        }
+        int64_t added = 0;
+        for (size_t i = 0; i < members; ++i) {
+            const InstanceSample& instance = fresh.instances[i];
+            int64_t now = instance.values[column].a;
+            auto found = before.find(instance.identity.first);
+            if (found != before.end()) {
+                const InstanceSample& old = state.latest.instances[found->second];
+                const RawValue& then = old.values[column];
+                if (old.identity.second == instance.identity.second && then.valid) {
+                    added += now > then.a ? now - then.a : 0;
+                    continue;
+                }
+            }
+            added += now;
+        }
+        state.carriedTotal[column] += added;
+        sum.a = state.carriedTotal[column];
+    }
+}
+
+void takeSample(ObjectState& state)
+{
+    ObjectSample fresh;
+    fresh.timeNs = sampleClockNanoseconds();
+    state.object->sample(state.sources, fresh);
+    carryTotals(state, fresh);
+    state.latest = std::move(fresh);
+    state.sampled = true;
+    state.byName.clear();
+    for (size_t i = 0; i < state.latest.instances.size(); ++i) {
+        state.byName[state.latest.instances[i].name].push_back(i);
+    }
+}
+
+CounterReading resolve(const LinuxCounter& counter, const ObjectState& state)
+{
+    CounterReading reading = {false, InstanceIdentity{0, 0}, RawValue{0, 0, false},
+                              state.latest.timeNs};
+    const InstanceSample* instance = nullptr;
+    if (!counter.hasInstance) {
+        if (!state.latest.instances.empty()) {
+            instance = &state.latest.instances.front();
+        }
+    } else {
+        auto found = state.byName.find(counter.instance);
+        if (found != state.byName.end() &&
+            static_cast<size_t>(counter.instanceIndex) < found->second.size()) {
+            instance = &state.latest.instances[found->second[static_cast<size_t>(counter.instanceIndex)]];
+        }
+    }
+    if (instance) {
+        reading.present = true;
+        reading.identity = instance->identity;
+        reading.raw = instance->values[static_cast<size_t>(counter.counter)];
+    }
+    return reading;
+}
+
+} // namespace
+
+PDH_STATUS PdhOpenQueryA(LPCSTR szDataSource, DWORD_PTR dwUserData, PDH_HQUERY* phQuery)
+{
+    (void)dwUserData;
+    if (!phQuery || (szDataSource && szDataSource[0] != '\0')) {
+        // Live data only: there are no log files to read here.
+        return status(PDH_INVALID_ARGUMENT);
+    }
+    LinuxQuery* query = new LinuxQuery();
+    liveQueries.insert(query);
+    *phQuery = query;
+    return ERROR_SUCCESS;
+}
+
+PDH_STATUS PdhAddCounterA(PDH_HQUERY hQuery, LPCSTR szFullCounterPath, DWORD_PTR dwUserData,
+                          PDH_HCOUNTER* phCounter)
+{
+    (void)dwUserData;
+    if (!isLive(liveQueries, hQuery)) {
+        return status(PDH_INVALID_HANDLE);
+    }
+    if (!szFullCounterPath || !phCounter) {
+        return status(PDH_INVALID_ARGUMENT);
+    }
+    CounterPath path;
+    PDH_STATUS parsed = parseCounterPath(szFullCounterPath, path);
+    if (parsed != ERROR_SUCCESS) {
+        return parsed;
+    }
+    const PerfObject* object = findPerfObject(path.object);
+    if (!object) {
+        return status(PDH_CSTATUS_NO_OBJECT);
+    }
+    int counterIndex = findCounter(object, path.counter);
+    if (counterIndex < 0) {
+        return status(PDH_CSTATUS_NO_COUNTER);
+    }
+    if (path.hasInstance != object->hasInstances) {
+        // An instance named for an object without instances, or none for one
+        // that has them.
+        return status(PDH_CSTATUS_NO_INSTANCE);
+    }
+    LinuxQuery* query = static_cast<LinuxQuery*>(hQuery);
+    size_t state = stateFor(*query, object);
+    query->objects[state].sources |= object->counters[counterIndex].sources;
+    std::unique_ptr<LinuxCounter> counter(new LinuxCounter());
+    counter->query = query;
+    counter->state = state;
+    counter->counter = counterIndex;
+    counter->hasInstance = path.hasInstance;
+    counter->instance = path.instance;
+    counter->instanceIndex = path.instanceIndex;
+    counter->collections = 0;
+    counter->previous = CounterReading{false, InstanceIdentity{0, 0}, RawValue{0, 0, false}, 0};
+    counter->latest = counter->previous;
+    *phCounter = counter.get();
+    liveCounters.insert(counter.get());
+    query->counters.push_back(std::move(counter));
+    return ERROR_SUCCESS;
+}
+
+PDH_STATUS PdhCollectQueryData(PDH_HQUERY hQuery)
+{
+    if (!isLive(liveQueries, hQuery)) {
+        return status(PDH_INVALID_HANDLE);
+    }
+    LinuxQuery* query = static_cast<LinuxQuery*>(hQuery);
+    if (query->counters.empty()) {
+        return status(PDH_NO_DATA);
+    }
+    beginCollection();
+    for (ObjectState& state : query->objects) {
+        takeSample(state);
+    }
+    for (auto& counter : query->counters) {
+        counter->previous = counter->latest;
+        counter->latest = resolve(*counter, query->objects[counter->state]);
+        ++counter->collections;
+    }
+    return ERROR_SUCCESS;
+}
+
+PDH_STATUS PdhGetFormattedCounterValue(PDH_HCOUNTER hCounter, DWORD dwFormat, LPDWORD lpdwType,
+                                       PPDH_FMT_COUNTERVALUE pValue)
+{
+    if (!isLive(liveCounters, hCounter)) {
+        return status(PDH_INVALID_HANDLE);
+    }
+    DWORD format = dwFormat & (PDH_FMT_LONG | PDH_FMT_DOUBLE | PDH_FMT_LARGE);
+    if (!pValue || (format != PDH_FMT_LONG && format != PDH_FMT_DOUBLE && format != PDH_FMT_LARGE)) {
+        return status(PDH_INVALID_ARGUMENT);
+    }
+    const LinuxCounter& counter = *static_cast<LinuxCounter*>(hCounter);
+    const ObjectState& state = counter.query->objects[counter.state];
+    const CounterDef& def = state.object->counters[counter.counter];
+    if (lpdwType) {
+        *lpdwType = counterTypeOf(def.kind);
+    }
+    pValue->largeValue = 0;
+    if (counter.collections == 0) {
+        pValue->CStatus = PDH_CSTATUS_INVALID_DATA;
+        return status(PDH_INVALID_DATA);
+    }
+    ComputedValue value = computeCounterValue(def, counter.previous, counter.latest,
+                                              (dwFormat & PDH_FMT_NOCAP100) != 0);
+    pValue->CStatus = value.status;
+    if (value.status != PDH_CSTATUS_VALID_DATA) {
+        return status(PDH_INVALID_DATA);
+    }
+    if (dwFormat & PDH_FMT_1000) {
+        value.real = toDoubleValue(value) * 1000.0;
+        value.isInteger = false;
+    }
+    if (format == PDH_FMT_LONG) {
+        pValue->longValue = toLongValue(value);
+    } else if (format == PDH_FMT_LARGE) {
+        pValue->largeValue = toLargeValue(value);
+    } else {
+        pValue->doubleValue = toDoubleValue(value);
+    }
+    return ERROR_SUCCESS;
+}
+
+PDH_STATUS PdhCloseQuery(PDH_HQUERY hQuery)
+{
+    if (!isLive(liveQueries, hQuery)) {
+        return status(PDH_INVALID_HANDLE);
+    }
+    LinuxQuery* query = static_cast<LinuxQuery*>(hQuery);
+    for (auto& counter : query->counters) {
+        liveCounters.erase(counter.get());
+    }
+    liveQueries.erase(query);
+    delete query;
+    return ERROR_SUCCESS;
+}

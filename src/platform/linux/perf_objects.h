@@ -1,0 +1,103 @@
+// The performance objects the Linux layer serves: their counters, how each
+// counter is computed from raw samples, and the one function per object that
+// reads a sample of all its instances.
+#ifndef MIREKAST_PLATFORM_LINUX_PERF_OBJECTS_H
+#define MIREKAST_PLATFORM_LINUX_PERF_OBJECTS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// How a formatted value comes from the raw pairs (a, b) of the samples.
+enum CounterKind {
+    KIND_VALUE,            // a × scale of the latest collection
+    KIND_FRACTION,         // 100 × a / b of the latest collection, capped at 100
+    KIND_RATE,             // Δa per second over the last two collections, × scale
+    KIND_PERCENT,          // 100 × Δa / Δb, capped at 100
+    KIND_PERCENT_INVERSE,  // 100 − 100 × Δa / Δb
+    KIND_ELAPSED           // (a − b) nanoseconds, in seconds, of the latest collection
+};
+
+// How an object's "_Total" instance is made from its other instances.
+enum TotalRule {
+    TOTAL_SUM,         // Σa and Σb
+    TOTAL_SUM_SHARED,  // Σa, with the b that every instance shares (the sample time)
+    TOTAL_NONE         // no meaningful total: the fetch fails
+};
+
+struct CounterDef {
+    const char* name;
+    CounterKind kind;
+    unsigned sources;  // the object's own source bits this counter needs
+    double scale;
+    TotalRule total;
+};
+
+struct RawValue {
+    int64_t a;
+    int64_t b;
+    bool valid;  // false: the figure could not be read
+};
+
+// Tells whether the instance behind one name and index is the same thing in
+// two samples (a process is its pid and start time).
+struct InstanceIdentity {
+    uint64_t first;
+    uint64_t second;
+};
+
+struct InstanceSample {
+    std::string name;
+    InstanceIdentity identity;
+    bool isTotal;
+    std::vector<RawValue> values;  // one per counter of the object
+};
+
+struct ObjectSample {
+    int64_t timeNs;  // stamped before the object reads its sources
+    std::vector<InstanceSample> instances;
+};
+
+struct PerfObject {
+    const char* name;
+    const CounterDef* counters;
+    int counterCount;
+    bool hasInstances;
+    // The "_Total" of the two-sample counters is carried over from collection
+    // to collection by the deltas of the instances, so that processes that
+    // come and go do not make it jump.
+    bool totalFollowsChurn;
+    // Reads the instances and, for the counters whose source bits are in
+    // `sources`, their raw values.  With no bits it reads only what the
+    // instance names need.  An object without instances appends one instance.
+    void (*sample)(unsigned sources, ObjectSample& sample);
+};
+
+extern const PerfObject processorObject;
+extern const PerfObject processObject;
+extern const PerfObject threadObject;
+extern const PerfObject memoryObject;
+extern const PerfObject systemObject;
+extern const PerfObject physicalDiskObject;
+extern const PerfObject logicalDiskObject;
+extern const PerfObject networkInterfaceObject;
+extern const PerfObject pagingFileObject;
+
+// The table of objects, in enumeration order.
+extern const PerfObject* const perfObjects[];
+extern const int perfObjectCount;
+
+const PerfObject* findPerfObject(const std::string& name);
+// The counter's position in the object, or -1.
+int findCounter(const PerfObject* object, const std::string& name);
+
+// Helpers for the objects' sample functions.
+InstanceSample& addInstance(ObjectSample& sample, const PerfObject& object, std::string name,
+                            InstanceIdentity identity);
+void setValue(InstanceSample& instance, int counter, int64_t a, int64_t b = 0);
+// Appends "_Total" by the counters' TotalRule; a total is invalid when any
+// instance's value is.
+void appendTotal(ObjectSample& sample, const PerfObject& object);
+
+#endif

@@ -1,0 +1,428 @@
+#include "platform/linux/procfs.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace {
+
+struct Root {
+    std::string path;
+    int fd;
+    bool tried;
+};
+
+Root procRoot = {"/proc", -1, false};
+Root sysRoot = {"/sys", -1, false};
+
+int64_t monotonicClock()
+{
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+int64_t (*sampleClock)() = monotonicClock;
+StatvfsFunction statvfsFunction = statvfs;
+
+struct SourceCache {
+    std::string text[PROC_FILE_COUNT];
+    bool loaded[PROC_FILE_COUNT];
+    bool readable[PROC_FILE_COUNT];
+    std::vector<int> pids;
+    bool pidsListed;
+};
+
+SourceCache cache;
+
+const char* const procFileNames[PROC_FILE_COUNT] = {
+    "stat", "uptime", "meminfo", "vmstat", "loadavg", "diskstats",
+    "net/dev", "swaps", "interrupts", "self/mountinfo",
+};
+
+void setRoot(Root& root, const char* path)
+{
+    if (root.fd >= 0) {
+        close(root.fd);
+    }
+    root.path = path;
+    root.fd = -1;
+    root.tried = false;
+    beginCollection();
+}
+
+int rootDirectory(Root& root)
+{
+    if (!root.tried) {
+        root.tried = true;
+        root.fd = open(root.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
+    return root.fd;
+}
+
+ReadResult resultOfError(int error)
+{
+    // A process that exited between the listing and the read shows as ENOENT
+    // (its directory is gone) or ESRCH (it went while we held the directory).
+    return (error == ENOENT || error == ESRCH) ? READ_GONE : READ_DENIED;
+}
+
+void collectPid(const char* entry, void* context)
+{
+    const char* p = entry;
+    uint64_t pid;
+    if (*p < '0' || *p > '9' || !readUnsigned(p, pid) || *p != '\0' || pid > 0x7fffffff) {
+        return;
+    }
+    static_cast<std::vector<int>*>(context)->push_back(static_cast<int>(pid));
+}
+
+} // namespace
+
+void setProcRoot(const char* path)
+{
+    setRoot(procRoot, path);
+}
+
+void setSysRoot(const char* path)
+{
+    setRoot(sysRoot, path);
+}
+
+int procDirectory()
+{
+    return rootDirectory(procRoot);
+}
+
+int sysDirectory()
+{
+    return rootDirectory(sysRoot);
+}
+
+void setSampleClock(int64_t (*clock)())
+{
+    sampleClock = clock ? clock : monotonicClock;
+}
+
+int64_t sampleClockNanoseconds()
+{
+    return sampleClock();
+}
+
+void setStatvfsFunction(StatvfsFunction function)
+{
+    statvfsFunction = function ? function : statvfs;
+}
+
+int callStatvfs(const char* path, struct statvfs* figures)
+{
+    return statvfsFunction(path, figures);
+}
+
+ReadResult readFileAt(int directoryFd, const char* name, std::string& buffer)
+{
+    if (directoryFd < 0) {
+        return READ_DENIED;
+    }
+    int fd = openat(directoryFd, name, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return resultOfError(errno);
+    }
+    if (buffer.capacity() < 4096) {
+        buffer.reserve(4096);
+    }
+    size_t length = 0;
+    for (;;) {
+        if (length == buffer.capacity()) {
+            buffer.reserve(buffer.capacity() * 2);
+        }
+        buffer.resize(buffer.capacity());
+        ssize_t got = read(fd, &buffer[length], buffer.size() - length);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            int error = errno;
+            close(fd);
+            buffer.clear();
+            return resultOfError(error);
+        }
+        if (got == 0) {
+            break;
+        }
+        length += static_cast<size_t>(got);
+    }
+    close(fd);
+    buffer.resize(length);
+    return READ_OK;
+}
+
+ReadResult listDirectoryAt(int directoryFd, const char* name,
+                           void (*visit)(const char* entry, void* context), void* context)
+{
+    if (directoryFd < 0) {
+        return READ_DENIED;
+    }
+    int fd = openat(directoryFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return resultOfError(errno);
+    }
+    DIR* directory = fdopendir(fd);
+    if (!directory) {
+        int error = errno;
+        close(fd);
+        return resultOfError(error);
+    }
+    errno = 0;
+    while (struct dirent* entry = readdir(directory)) {
+        const char* entryName = entry->d_name;
+        if (entryName[0] == '.' &&
+            (entryName[1] == '\0' || (entryName[1] == '.' && entryName[2] == '\0'))) {
+            continue;
+        }
+        visit(entryName, context);
+    }
+    int error = errno;
+    closedir(directory);
+    return error ? resultOfError(error) : READ_OK;
+}
+
+void beginCollection()
+{
+    for (int i = 0; i < PROC_FILE_COUNT; ++i) {
+        cache.loaded[i] = false;
+    }
+    cache.pidsListed = false;
+}
+
+const std::string* procFile(ProcFile file)
+{
+    if (!cache.loaded[file]) {
+        cache.loaded[file] = true;
+        cache.readable[file] =
+            readFileAt(procDirectory(), procFileNames[file], cache.text[file]) == READ_OK;
+    }
+    return cache.readable[file] ? &cache.text[file] : nullptr;
+}
+
+const std::vector<int>& processIds()
+{
+    if (!cache.pidsListed) {
+        cache.pidsListed = true;
+        cache.pids.clear();
+        listDirectoryAt(procDirectory(), ".", collectPid, &cache.pids);
+        std::sort(cache.pids.begin(), cache.pids.end());
+    }
+    return cache.pids;
+}
+
+bool uptimeNanoseconds(int64_t* uptime)
+{
+    const std::string* text = procFile(PROC_UPTIME);
+    if (!text) {
+        return false;
+    }
+    const char* p = text->c_str();
+    uint64_t seconds;
+    if (!readUnsigned(p, seconds)) {
+        return false;
+    }
+    int64_t fraction = 0;
+    if (*p == '.') {
+        ++p;
+        int64_t scale = 100000000;
+        for (; *p >= '0' && *p <= '9'; ++p) {
+            fraction += (*p - '0') * scale;
+            scale /= 10;
+        }
+    }
+    *uptime = toSigned(seconds) * 1000000000 + fraction;
+    return true;
+}
+
+int64_t nanosecondsPerTick()
+{
+    static int64_t perTick = 0;
+    if (perTick == 0) {
+        long ticks = sysconf(_SC_CLK_TCK);
+        perTick = 1000000000 / (ticks > 0 ? ticks : 100);
+    }
+    return perTick;
+}
+
+const char* skipBlanks(const char* p)
+{
+    while (*p == ' ' || *p == '\t') {
+        ++p;
+    }
+    return p;
+}
+
+bool readUnsigned(const char*& p, uint64_t& value)
+{
+    const char* q = skipBlanks(p);
+    if (*q < '0' || *q > '9') {
+        return false;
+    }
+    uint64_t result = 0;
+    for (; *q >= '0' && *q <= '9'; ++q) {
+        unsigned digit = static_cast<unsigned>(*q - '0');
+        result = (result > (UINT64_MAX - digit) / 10) ? UINT64_MAX : result * 10 + digit;
+    }
+    value = result;
+    p = q;
+    return true;
+}
+
+bool readSigned(const char*& p, int64_t& value)
+{
+    const char* q = skipBlanks(p);
+    bool negative = *q == '-';
+    if (negative) {
+        ++q;
+    }
+    uint64_t magnitude;
+    if (!readUnsigned(q, magnitude)) {
+        return false;
+    }
+    int64_t result = toSigned(magnitude);
+    value = negative ? -result : result;
+    p = q;
+    return true;
+}
+
+int64_t toSigned(uint64_t value)
+{
+    return value > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(value);
+}
+
+const char* nextLine(const char* p)
+{
+    while (*p != '\0' && *p != '\n') {
+        ++p;
+    }
+    return *p == '\n' ? p + 1 : p;
+}
+
+void scanKeyedNumbers(const char* text, const char* const* keys, int keyCount,
+                      uint64_t* values, bool* found)
+{
+    size_t lengths[32];
+    int missing = keyCount;
+    for (int i = 0; i < keyCount && i < 32; ++i) {
+        lengths[i] = strlen(keys[i]);
+        found[i] = false;
+    }
+    for (const char* line = text; *line != '\0' && missing > 0; line = nextLine(line)) {
+        for (int i = 0; i < keyCount && i < 32; ++i) {
+            if (!found[i] && line[0] == keys[i][0] && strncmp(line, keys[i], lengths[i]) == 0) {
+                const char* p = line + lengths[i];
+                if (readUnsigned(p, values[i])) {
+                    found[i] = true;
+                    --missing;
+                }
+                break;
+            }
+        }
+    }
+}
+
+std::string instanceNameFromSystem(const char* begin, size_t length)
+{
+    std::string name(begin, length);
+    for (char& c : name) {
+        switch (c) {
+        case '(':
+            c = '[';
+            break;
+        case ')':
+            c = ']';
+            break;
+        case '#':
+        case '/':
+        case '\\':
+            c = '_';
+            break;
+        default:
+            break;
+        }
+    }
+    return name;
+}
+
+std::string decodeOctalEscapes(const char* begin, size_t length)
+{
+    std::string text;
+    text.reserve(length);
+    for (size_t i = 0; i < length; ++i) {
+        if (begin[i] == '\\' && i + 3 < length) {
+            const char* d = begin + i + 1;
+            if (d[0] >= '0' && d[0] <= '3' && d[1] >= '0' && d[1] <= '7' && d[2] >= '0' &&
+                d[2] <= '7') {
+                text += static_cast<char>((d[0] - '0') * 64 + (d[1] - '0') * 8 + (d[2] - '0'));
+                i += 3;
+                continue;
+            }
+        }
+        text += begin[i];
+    }
+    return text;
+}
+
+bool parseTaskStat(const char* text, TaskStat& stat)
+{
+    const char* open = strchr(text, '(');
+    const char* close = strrchr(text, ')');
+    if (!open || !close || close < open) {
+        return false;
+    }
+    stat.name = open + 1;
+    stat.nameLength = static_cast<size_t>(close - open - 1);
+    const char* p = skipBlanks(close + 1);
+    // Field 3, the state, is a letter; the numbers start at field 4.
+    if (*p == '\0') {
+        return false;
+    }
+    ++p;
+    for (int field = 4; field <= 23; ++field) {
+        int64_t value;
+        if (!readSigned(p, value)) {
+            return false;
+        }
+        uint64_t unsignedValue = value < 0 ? 0 : static_cast<uint64_t>(value);
+        switch (field) {
+        case 4:
+            stat.parentId = value;
+            break;
+        case 10:
+            stat.minorFaults = unsignedValue;
+            break;
+        case 12:
+            stat.majorFaults = unsignedValue;
+            break;
+        case 14:
+            stat.userTicks = unsignedValue;
+            break;
+        case 15:
+            stat.systemTicks = unsignedValue;
+            break;
+        case 20:
+            stat.threadCount = value;
+            break;
+        case 22:
+            stat.startTicks = unsignedValue;
+            break;
+        case 23:
+            stat.virtualBytes = unsignedValue;
+            break;
+        default:
+            break;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,116 @@
+// Reading /proc and /sys cheaply: directory descriptors opened once, small
+// files read whole into reused buffers, the system-wide files read at most
+// once per collection, numbers parsed by walking a pointer.
+#ifndef MIREKAST_PLATFORM_LINUX_PROCFS_H
+#define MIREKAST_PLATFORM_LINUX_PROCFS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct statvfs;
+
+// Where the files come from.  The shipped program keeps /proc and /sys; tests
+// point the layer at captured trees.  Setting a root closes the old one.
+void setProcRoot(const char* path);
+void setSysRoot(const char* path);
+
+// Descriptors of the two roots, opened on first use; -1 when unavailable.
+int procDirectory();
+int sysDirectory();
+
+// The clock that stamps every sample, in nanoseconds (CLOCK_MONOTONIC unless a
+// test installs its own; null restores it).
+void setSampleClock(int64_t (*clock)());
+int64_t sampleClockNanoseconds();
+
+// statvfs, replaceable by tests, whose mount points are not real.
+typedef int (*StatvfsFunction)(const char* path, struct statvfs* figures);
+void setStatvfsFunction(StatvfsFunction function);
+int callStatvfs(const char* path, struct statvfs* figures);
+
+enum ReadResult {
+    READ_OK,
+    READ_GONE,    // the file, or the process it belongs to, no longer exists
+    READ_DENIED   // it exists but cannot be read (permission, not a file, I/O error)
+};
+
+// Reads the file `name` under the directory `directoryFd` whole into `buffer`,
+// whose capacity is kept for the next read.  The text is NUL-terminated, as
+// std::string always is.
+ReadResult readFileAt(int directoryFd, const char* name, std::string& buffer);
+
+// Calls `visit` for every entry of the directory `name` under `directoryFd`
+// (without "." and ".."); the return says whether the directory could be read.
+ReadResult listDirectoryAt(int directoryFd, const char* name,
+                           void (*visit)(const char* entry, void* context), void* context);
+
+// The system-wide files.  A collection begins with beginCollection(); each file
+// is then read on its first request and served from memory afterwards, so that
+// objects sharing a file (Processor and System share /proc/stat) read it once.
+enum ProcFile {
+    PROC_STAT,
+    PROC_UPTIME,
+    PROC_MEMINFO,
+    PROC_VMSTAT,
+    PROC_LOADAVG,
+    PROC_DISKSTATS,
+    PROC_NET_DEV,
+    PROC_SWAPS,
+    PROC_INTERRUPTS,
+    PROC_MOUNTINFO,
+    PROC_FILE_COUNT
+};
+void beginCollection();
+// The file's text, or null when it cannot be read.
+const std::string* procFile(ProcFile file);
+// The process ids under /proc, ascending, listed once per collection.
+const std::vector<int>& processIds();
+// /proc/uptime as nanoseconds; false when unreadable.
+bool uptimeNanoseconds(int64_t* uptime);
+// Nanoseconds per clock tick of /proc/[pid]/stat.
+int64_t nanosecondsPerTick();
+
+// Pointer walking.  Each reader skips blanks (spaces and tabs) first, advances
+// `p` past what it read and answers false, leaving `p` alone, when no number
+// starts there.  Values beyond the type saturate.
+bool readUnsigned(const char*& p, uint64_t& value);
+bool readSigned(const char*& p, int64_t& value);
+const char* skipBlanks(const char* p);
+// The start of the next line, or the terminating NUL.
+const char* nextLine(const char* p);
+int64_t toSigned(uint64_t value);
+
+// One pass over "Key: number" lines (meminfo, status) or "key number" lines
+// (vmstat): for every line that starts with one of `keys` (each given with its
+// separator, such as "VmRSS:" or "pgfault "), the number after it goes to
+// values[i] and found[i] is set.  Keys not present keep found[i] false.
+void scanKeyedNumbers(const char* text, const char* const* keys, int keyCount,
+                      uint64_t* values, bool* found);
+
+// A name taken from the system, made safe for counter paths: '(' becomes '[',
+// ')' becomes ']', and '#', '/' and '\' become '_'.
+std::string instanceNameFromSystem(const char* begin, size_t length);
+
+// Decodes the octal escapes (\040 for a blank) of /proc/swaps and mountinfo.
+std::string decodeOctalEscapes(const char* begin, size_t length);
+
+// The fields of /proc/[pid]/stat or /proc/[pid]/task/[tid]/stat that the
+// objects use.  The command name runs from the first '(' to the last ')', so
+// that blanks and parentheses inside it do not shift the fields after it.
+struct TaskStat {
+    const char* name;
+    size_t nameLength;
+    int64_t parentId;       // field 4
+    uint64_t minorFaults;   // field 10
+    uint64_t majorFaults;   // field 12
+    uint64_t userTicks;     // field 14
+    uint64_t systemTicks;   // field 15
+    int64_t threadCount;    // field 20
+    uint64_t startTicks;    // field 22
+    uint64_t virtualBytes;  // field 23
+};
+bool parseTaskStat(const char* text, TaskStat& stat);
+
+#endif

@@ -1,0 +1,39 @@
+// Turning the raw samples of one counter into its formatted value, the way
+// PDH computes each kind.
+#ifndef MIREKAST_PLATFORM_LINUX_SAMPLE_MATH_H
+#define MIREKAST_PLATFORM_LINUX_SAMPLE_MATH_H
+
+#include "platform/linux/perf_objects.h"
+#include "platform/pdh_api.h"
+
+// What one collection found for one counter path.
+struct CounterReading {
+    bool present;  // the path's instance existed
+    InstanceIdentity identity;
+    RawValue raw;
+    int64_t timeNs;
+};
+
+// The value of a counter from its two latest readings, before formatting.
+struct ComputedValue {
+    DWORD status;      // PDH_CSTATUS_VALID_DATA, or why there is no value
+    bool isInteger;    // value kinds keep their integer exactly
+    int64_t integer;
+    double real;
+};
+
+// `previous` is the reading of the collection before `latest` (present false
+// when there was none).  Percentages are capped at 100 unless `noCap`.
+ComputedValue computeCounterValue(const CounterDef& def, const CounterReading& previous,
+                                  const CounterReading& latest, bool noCap);
+
+// Formats for PDH_FMT_LONG: truncated toward zero, saturated to 32 bits.
+LONG toLongValue(const ComputedValue& value);
+// Formats for PDH_FMT_LARGE: truncated toward zero, saturated to 64 bits.
+LONGLONG toLargeValue(const ComputedValue& value);
+double toDoubleValue(const ComputedValue& value);
+
+// The winperf counter type that matches a kind, for the optional type output.
+DWORD counterTypeOf(CounterKind kind);
+
+#endif
