@@ -100,7 +100,7 @@ static void addInstanceSpec(CommandLineState* state, const char* spec)
     }
 }
 
-// Gives every instance spec of the current -i group its own copy of the spec.
+// Gives every instance spec of the current -i group its own copy of this counter spec.
 static void addCounterSpec(CommandLineState* state, const char* spec)
 {
     state->counterCount++;
