@@ -41,16 +41,6 @@ void scriptMachine()
     scripted::setValues("\\Thread(sh/1#0)\\ID Thread", {scripted::value(101)});
 }
 
-std::vector<char*> argumentVector(std::vector<std::string>& args)
-{
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(&arg[0]);
-    }
-    argv.push_back(nullptr);
-    return argv;
-}
-
 // Runs the program in a child; when it returns, the layer's record of the
 // calls that steer the flow (query, collections, sleeps, key polls, console)
 // is written to standard error, one per line.

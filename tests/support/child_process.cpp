@@ -82,6 +82,8 @@ ChildResult runForked(const std::function<void()>& child)
     return result;
 }
 
+} // namespace
+
 std::vector<char*> argumentVector(std::vector<std::string>& args)
 {
     std::vector<char*> argv;
@@ -91,8 +93,6 @@ std::vector<char*> argumentVector(std::vector<std::string>& args)
     argv.push_back(nullptr);
     return argv;
 }
-
-} // namespace
 
 ChildResult runInChild(const std::function<int()>& body)
 {

@@ -21,6 +21,9 @@ struct ChildResult {
 // from their initial values in the child.
 ChildResult runInChild(const std::function<int()>& body);
 
+// A NULL-terminated argument vector pointing into `args`, which must outlive it.
+std::vector<char*> argumentVector(std::vector<std::string>& args);
+
 // Runs the program's whole flow with `args` as its argument vector (args[0] is
 // the program name the program sees).
 ChildResult runProgram(const std::vector<std::string>& args);
