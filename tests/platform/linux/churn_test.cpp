@@ -14,7 +14,7 @@ namespace {
 
 const PDH_STATUS INVALID = static_cast<PDH_STATUS>(PDH_INVALID_DATA);
 
-class ChurnTest : public LayerTest {
+class LinuxChurnTest : public LayerTest {
 protected:
     void SetUp() override
     {
@@ -39,7 +39,7 @@ private:
     std::unique_ptr<TreeCopy> tree_;
 };
 
-TEST_F(ChurnTest, ProcessThatEndsFailsItsFetchAndComesBackWithItsDirectory)
+TEST_F(LinuxChurnTest, ProcessThatEndsFailsItsFetchAndComesBackWithItsDirectory)
 {
     PDH_HQUERY query = openQuery();
     PDH_HCOUNTER id = add(query, "\\Process(stuck)\\ID Process");
@@ -63,7 +63,7 @@ TEST_F(ChurnTest, ProcessThatEndsFailsItsFetchAndComesBackWithItsDirectory)
     EXPECT_EQ(value(workingSet), 500 * 1024);
 }
 
-TEST_F(ChurnTest, IndexFollowsTheNthInstanceOfItsName)
+TEST_F(LinuxChurnTest, IndexFollowsTheNthInstanceOfItsName)
 {
     // Of the two "worker" processes (300, 301), 300 ends and 305 starts.
     PDH_HQUERY query = openQuery();
@@ -94,7 +94,7 @@ TEST_F(ChurnTest, IndexFollowsTheNthInstanceOfItsName)
     EXPECT_EQ(value(secondTime), static_cast<LONG>(50 * 100 / sysconf(_SC_CLK_TCK) / 2));
 }
 
-TEST_F(ChurnTest, PidReusedByAnotherProcessOfTheSameNameGivesNoRate)
+TEST_F(LinuxChurnTest, PidReusedByAnotherProcessOfTheSameNameGivesNoRate)
 {
     // Process 301 ends and a new "worker" gets pid 301: a later start time.
     PDH_HQUERY query = openQuery();
@@ -110,7 +110,7 @@ TEST_F(ChurnTest, PidReusedByAnotherProcessOfTheSameNameGivesNoRate)
     EXPECT_EQ(fetch(faults).status, INVALID);
 }
 
-TEST_F(ChurnTest, ProcessesStartedInTheSameTickAreStillToldApart)
+TEST_F(LinuxChurnTest, ProcessesStartedInTheSameTickAreStillToldApart)
 {
     // 300 and 301 started in the same tick; 300 ends, and "worker" is 301.
     tree().write("proc/300/stat", "300 (worker) S 1 300 300 0 -1 4194304 100 0 0 0 10 10 0 0 20 0 "
@@ -125,7 +125,7 @@ TEST_F(ChurnTest, ProcessesStartedInTheSameTickAreStillToldApart)
     EXPECT_EQ(fetch(time).status, INVALID);
 }
 
-TEST_F(ChurnTest, ThreadThatEndsShiftsTheOrdinalsOfItsProcess)
+TEST_F(LinuxChurnTest, ThreadThatEndsShiftsTheOrdinalsOfItsProcess)
 {
     PDH_HQUERY query = openQuery();
     PDH_HCOUNTER second = add(query, "\\Thread(worker/1)\\ID Thread");
@@ -140,7 +140,7 @@ TEST_F(ChurnTest, ThreadThatEndsShiftsTheOrdinalsOfItsProcess)
     EXPECT_EQ(fetch(switches).status, INVALID) << "worker/0#1 is another thread now";
 }
 
-TEST_F(ChurnTest, DiskInterfaceCpuAndSwapAreaThatGoAway)
+TEST_F(LinuxChurnTest, DiskInterfaceCpuAndSwapAreaThatGoAway)
 {
     PDH_HQUERY query = openQuery();
     PDH_HCOUNTER disk = add(query, "\\PhysicalDisk(nvme0n1)\\Current Disk Queue Length");
@@ -172,7 +172,7 @@ TEST_F(ChurnTest, DiskInterfaceCpuAndSwapAreaThatGoAway)
     EXPECT_EQ(value(sda), 100) << "the disk that stayed";
 }
 
-TEST_F(ChurnTest, ProcessTotalKeepsWhatEndedProcessesHadAdded)
+TEST_F(LinuxChurnTest, ProcessTotalKeepsWhatEndedProcessesHadAdded)
 {
     // From t0 to t1: 300 and 400 end, 305 starts with 40 faults, 100 adds 500
     // faults and 140 ticks, 301 adds 70 ticks and 305 has 20.  Summing the

@@ -10,7 +10,7 @@ namespace {
 
 const PDH_STATUS BAD_NAME = static_cast<PDH_STATUS>(PDH_CSTATUS_BAD_COUNTERNAME);
 
-TEST(CounterPathTest, ObjectAndCounter)
+TEST(LinuxCounterPathTest, ObjectAndCounter)
 {
     CounterPath path;
     ASSERT_EQ(parseCounterPath("\\Paging File\\% Usage", path), ERROR_SUCCESS);
@@ -19,7 +19,7 @@ TEST(CounterPathTest, ObjectAndCounter)
     EXPECT_EQ(path.counter, "% Usage");
 }
 
-TEST(CounterPathTest, InstanceWithAndWithoutIndex)
+TEST(LinuxCounterPathTest, InstanceWithAndWithoutIndex)
 {
     CounterPath path;
     ASSERT_EQ(parseCounterPath("\\Process(my [odd] prog])\\IO Read Bytes/sec", path),
@@ -36,7 +36,7 @@ TEST(CounterPathTest, InstanceWithAndWithoutIndex)
     EXPECT_EQ(path.counter, "ID Thread");
 }
 
-TEST(CounterPathTest, MalformedPaths)
+TEST(LinuxCounterPathTest, MalformedPaths)
 {
     for (const char* text : {
              "", "Memory\\Available Bytes", "\\", "\\\\Memory\\Available Bytes",
@@ -54,7 +54,7 @@ TEST(CounterPathTest, MalformedPaths)
     EXPECT_EQ(parseCounterPath(nullptr, path), BAD_NAME);
 }
 
-class AddCounterTest : public LayerTest {
+class LinuxAddCounterTest : public LayerTest {
 protected:
     PDH_STATUS tryAdd(const char* path)
     {
@@ -67,14 +67,15 @@ protected:
     PDH_HQUERY query_ = nullptr;
 };
 
-TEST_F(AddCounterTest, StatusOfEachKindOfPath)
+TEST_F(LinuxAddCounterTest, StatusOfEachKindOfPath)
 {
     EXPECT_EQ(tryAdd("\\Memory\\Available Bytes"), ERROR_SUCCESS);
     EXPECT_EQ(tryAdd("\\Process(worker#1)\\ID Process"), ERROR_SUCCESS);
     EXPECT_EQ(tryAdd("\\Disk\\Reads"), static_cast<PDH_STATUS>(PDH_CSTATUS_NO_OBJECT));
     EXPECT_EQ(tryAdd("\\memory\\Available Bytes"), static_cast<PDH_STATUS>(PDH_CSTATUS_NO_OBJECT))
         << "names are matched exactly";
-    EXPECT_EQ(tryAdd("\\Memory\\Available Apples"), static_cast<PDH_STATUS>(PDH_CSTATUS_NO_COUNTER));
+    EXPECT_EQ(tryAdd("\\Memory\\Available Apples"),
+              static_cast<PDH_STATUS>(PDH_CSTATUS_NO_COUNTER));
     EXPECT_EQ(tryAdd("\\Process(worker)\\Working set"),
               static_cast<PDH_STATUS>(PDH_CSTATUS_NO_COUNTER));
     EXPECT_EQ(tryAdd("\\Process(worker\\ID Process"), BAD_NAME);
@@ -85,14 +86,14 @@ TEST_F(AddCounterTest, StatusOfEachKindOfPath)
     EXPECT_EQ(tryAdd("\\Process\\ID Process"), static_cast<PDH_STATUS>(PDH_CSTATUS_NO_INSTANCE));
 }
 
-TEST_F(AddCounterTest, PathToAnInstanceThatDoesNotExistIsAcceptedAndItsFetchFails)
+TEST_F(LinuxAddCounterTest, PathToAnInstanceThatDoesNotExistIsAcceptedAndItsFetchFails)
 {
     Fetched fetched = sampleOnce("\\Process(nobody)\\ID Process");
     EXPECT_EQ(fetched.status, static_cast<PDH_STATUS>(PDH_INVALID_DATA));
     EXPECT_EQ(fetched.counterStatus, PDH_CSTATUS_NO_INSTANCE);
 }
 
-TEST_F(AddCounterTest, IndexCountsOnlyInstancesOfTheSameName)
+TEST_F(LinuxAddCounterTest, IndexCountsOnlyInstancesOfTheSameName)
 {
     PDH_HQUERY query = openQuery();
     PDH_HCOUNTER first = add(query, "\\Thread(worker/0#0)\\ID Process");
@@ -108,7 +109,7 @@ TEST_F(AddCounterTest, IndexCountsOnlyInstancesOfTheSameName)
     EXPECT_EQ(value(other), 301);
 }
 
-TEST_F(AddCounterTest, HandlesAreCheckedAndEndWithTheirQuery)
+TEST_F(LinuxAddCounterTest, HandlesAreCheckedAndEndWithTheirQuery)
 {
     PDH_HCOUNTER counter = nullptr;
     EXPECT_EQ(PdhAddCounterA(nullptr, "\\Memory\\Available Bytes", 0, &counter),
@@ -138,10 +139,11 @@ TEST_F(AddCounterTest, HandlesAreCheckedAndEndWithTheirQuery)
     EXPECT_EQ(PdhCloseQuery(query), static_cast<PDH_STATUS>(PDH_INVALID_HANDLE));
 }
 
-TEST_F(AddCounterTest, LiveDataOnly)
+TEST_F(LinuxAddCounterTest, LiveDataOnly)
 {
     PDH_HQUERY query = nullptr;
-    EXPECT_EQ(PdhOpenQueryA("capture.blg", 0, &query), static_cast<PDH_STATUS>(PDH_INVALID_ARGUMENT));
+    EXPECT_EQ(PdhOpenQueryA("capture.blg", 0, &query),
+              static_cast<PDH_STATUS>(PDH_INVALID_ARGUMENT));
 }
 
 } // namespace

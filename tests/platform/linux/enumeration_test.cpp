@@ -16,9 +16,9 @@ const char OBJECTS[] = "Processor\0Process\0Thread\0Memory\0System\0PhysicalDisk
                        "LogicalDisk\0Network Interface\0Paging File\0";
 const DWORD OBJECTS_SIZE = sizeof OBJECTS;  // with the array's own NUL: the final one
 
-class EnumerationTest : public LayerTest {};
+class LinuxEnumerationTest : public LayerTest {};
 
-TEST_F(EnumerationTest, ObjectsSizingThenFilling)
+TEST_F(LinuxEnumerationTest, ObjectsSizingThenFilling)
 {
     DWORD size = 0;
     EXPECT_EQ(PdhEnumObjectsA(nullptr, nullptr, nullptr, &size, PERF_DETAIL_WIZARD, TRUE),
@@ -32,7 +32,7 @@ TEST_F(EnumerationTest, ObjectsSizingThenFilling)
     EXPECT_EQ(std::string(buffer.data(), size), std::string(OBJECTS, OBJECTS_SIZE));
 }
 
-TEST_F(EnumerationTest, ObjectsBufferTooSmallOrLarger)
+TEST_F(LinuxEnumerationTest, ObjectsBufferTooSmallOrLarger)
 {
     std::vector<char> buffer(OBJECTS_SIZE + 10, 'x');
     DWORD size = OBJECTS_SIZE - 1;
@@ -47,7 +47,7 @@ TEST_F(EnumerationTest, ObjectsBufferTooSmallOrLarger)
     EXPECT_EQ(multiSzNames(buffer.data(), size).size(), 9u);
 }
 
-TEST_F(EnumerationTest, ObjectsOfAnotherMachineOrALogAreRefused)
+TEST_F(LinuxEnumerationTest, ObjectsOfAnotherMachineOrALogAreRefused)
 {
     DWORD size = 0;
     EXPECT_EQ(PdhEnumObjectsA(nullptr, "\\\\other", nullptr, &size, PERF_DETAIL_WIZARD, TRUE),
@@ -56,7 +56,7 @@ TEST_F(EnumerationTest, ObjectsOfAnotherMachineOrALogAreRefused)
               static_cast<PDH_STATUS>(PDH_INVALID_ARGUMENT));
 }
 
-TEST_F(EnumerationTest, ItemsSizingGivesBothSizes)
+TEST_F(LinuxEnumerationTest, ItemsSizingGivesBothSizes)
 {
     DWORD counterSize = 0;
     DWORD instanceSize = 0;
@@ -76,7 +76,7 @@ TEST_F(EnumerationTest, ItemsSizingGivesBothSizes)
               std::string("sda2\0swap file\0_Total\0", 23));
 }
 
-TEST_F(EnumerationTest, ItemsOfAnObjectWithoutInstancesHaveInstanceSizeZero)
+TEST_F(LinuxEnumerationTest, ItemsOfAnObjectWithoutInstancesHaveInstanceSizeZero)
 {
     DWORD counterSize = 0;
     DWORD instanceSize = 0;
@@ -95,7 +95,7 @@ TEST_F(EnumerationTest, ItemsOfAnObjectWithoutInstancesHaveInstanceSizeZero)
                                         "Process Creations/sec"}));
 }
 
-TEST_F(EnumerationTest, ItemsWithOneBufferTooSmallAnswerMoreDataWithBothSizes)
+TEST_F(LinuxEnumerationTest, ItemsWithOneBufferTooSmallAnswerMoreDataWithBothSizes)
 {
     DWORD counterSize = 100;
     DWORD instanceSize = 3;
@@ -108,7 +108,7 @@ TEST_F(EnumerationTest, ItemsWithOneBufferTooSmallAnswerMoreDataWithBothSizes)
     EXPECT_EQ(instanceSize, 23u);
 }
 
-TEST_F(EnumerationTest, InstanceListThatGrewBetweenSizingAndFillingAnswersMoreData)
+TEST_F(LinuxEnumerationTest, InstanceListThatGrewBetweenSizingAndFillingAnswersMoreData)
 {
     TreeCopy tree(sampleTree("crafted/t0"));
     useTrees(tree.path() + "/proc", sampleTree("crafted/sys"));
@@ -133,7 +133,7 @@ TEST_F(EnumerationTest, InstanceListThatGrewBetweenSizingAndFillingAnswersMoreDa
                                                          "worker", "worker", "stuck", "_Total"}));
 }
 
-TEST_F(EnumerationTest, InstanceListThatShrankStillFills)
+TEST_F(LinuxEnumerationTest, InstanceListThatShrankStillFills)
 {
     TreeCopy tree(sampleTree("crafted/t0"));
     useTrees(tree.path() + "/proc", sampleTree("crafted/sys"));
@@ -152,7 +152,7 @@ TEST_F(EnumerationTest, InstanceListThatShrankStillFills)
                                         "_Total"}));
 }
 
-TEST_F(EnumerationTest, ItemsOfAnUnknownObject)
+TEST_F(LinuxEnumerationTest, ItemsOfAnUnknownObject)
 {
     DWORD counterSize = 0;
     DWORD instanceSize = 0;
@@ -161,7 +161,7 @@ TEST_F(EnumerationTest, ItemsOfAnUnknownObject)
               static_cast<PDH_STATUS>(PDH_CSTATUS_NO_OBJECT));
 }
 
-TEST_F(EnumerationTest, EveryObjectListsCountersAndInstancesAsItsKindSays)
+TEST_F(LinuxEnumerationTest, EveryObjectListsCountersAndInstancesAsItsKindSays)
 {
     std::vector<std::string> objects = multiSzNames(OBJECTS, OBJECTS_SIZE);
     for (const std::string& object : objects) {

@@ -13,7 +13,7 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-class ObjectsTest : public LayerTest {
+class LinuxObjectsTest : public LayerTest {
 protected:
     // The value of a counter that must have one after a single collection.
     LONG one(const std::string& path)
@@ -42,7 +42,7 @@ protected:
 
 const int64_t KB = 1024;
 
-TEST_F(ObjectsTest, ProcessorHasOneInstancePerCpuLineThenTotal)
+TEST_F(LinuxObjectsTest, ProcessorHasOneInstancePerCpuLineThenTotal)
 {
     EXPECT_EQ(instances("Processor"), (Names{"0", "1", "_Total"}));
     // The per-CPU interrupt columns and the "intr" total are counts: one
@@ -51,7 +51,7 @@ TEST_F(ObjectsTest, ProcessorHasOneInstancePerCpuLineThenTotal)
     expectFails("\\Processor(_Total)\\% Processor Time");
 }
 
-TEST_F(ObjectsTest, ProcessNamesComeFromStatAndAreMadeSafeForPaths)
+TEST_F(LinuxObjectsTest, ProcessNamesComeFromStatAndAreMadeSafeForPaths)
 {
     // By pid: 2 is a kernel thread "kworker/0:1", 100 is "my (odd) prog)",
     // 300 and 301 are both "worker".
@@ -59,7 +59,7 @@ TEST_F(ObjectsTest, ProcessNamesComeFromStatAndAreMadeSafeForPaths)
               (Names{"kworker_0:1", "my [odd] prog]", "worker", "worker", "stuck", "_Total"}));
 }
 
-TEST_F(ObjectsTest, ProcessWithBlanksAndParenthesesInItsNameKeepsItsFields)
+TEST_F(LinuxObjectsTest, ProcessWithBlanksAndParenthesesInItsNameKeepsItsFields)
 {
     // Field 2 ends at the last ')'; a parser that stopped at the first one
     // would take every later field from the wrong place.
@@ -80,7 +80,7 @@ TEST_F(ObjectsTest, ProcessWithBlanksAndParenthesesInItsNameKeepsItsFields)
     EXPECT_EQ(one(p + "Elapsed Time"), static_cast<LONG>(1000 - 50000 / ticks));
 }
 
-TEST_F(ObjectsTest, KernelThreadWithoutMemoryLinesReadsZeroMemory)
+TEST_F(LinuxObjectsTest, KernelThreadWithoutMemoryLinesReadsZeroMemory)
 {
     const std::string p = "\\Process(kworker_0:1)\\";
     for (const char* counter : {"Working Set", "Working Set Peak", "Virtual Bytes",
@@ -91,7 +91,7 @@ TEST_F(ObjectsTest, KernelThreadWithoutMemoryLinesReadsZeroMemory)
     EXPECT_EQ(one(p + "Creating Process ID"), 2);
 }
 
-TEST_F(ObjectsTest, UnreadableIoAndFdFailTheirFetchNotZero)
+TEST_F(LinuxObjectsTest, UnreadableIoAndFdFailTheirFetchNotZero)
 {
     // Process 400's io cannot be read (here: a directory where the file
     // belongs; for a normal user, another user's process), nor its fd list.
@@ -120,14 +120,14 @@ TEST_F(ObjectsTest, UnreadableIoAndFdFailTheirFetchNotZero)
               static_cast<PDH_STATUS>(PDH_INVALID_DATA));
 }
 
-TEST_F(ObjectsTest, ProcessTotalSumsTheProcesses)
+TEST_F(LinuxObjectsTest, ProcessTotalSumsTheProcesses)
 {
     EXPECT_EQ(one("\\Process(_Total)\\Thread Count"), 1 + 1 + 1 + 2 + 1);
     EXPECT_EQ(one("\\Process(_Total)\\Working Set"), (0 + 2048 + 500 + 500 + 500) * KB);
     EXPECT_EQ(one("\\Process(_Total)\\Private Bytes"), (0 + 1536 + 200 + 200 + 200) * KB);
 }
 
-TEST_F(ObjectsTest, EqualNamesAreToldApartByIndex)
+TEST_F(LinuxObjectsTest, EqualNamesAreToldApartByIndex)
 {
     EXPECT_EQ(one("\\Process(worker)\\ID Process"), 300);
     EXPECT_EQ(one("\\Process(worker#0)\\ID Process"), 300);
@@ -136,7 +136,7 @@ TEST_F(ObjectsTest, EqualNamesAreToldApartByIndex)
     expectFails("\\Process(worker#2)\\ID Process", PDH_CSTATUS_NO_INSTANCE);
 }
 
-TEST_F(ObjectsTest, ThreadsAreNamedByProcessAndOrdinalInPidThenTidOrder)
+TEST_F(LinuxObjectsTest, ThreadsAreNamedByProcessAndOrdinalInPidThenTidOrder)
 {
     EXPECT_EQ(instances("Thread"), (Names{"kworker_0:1/0", "my [odd] prog]/0", "worker/0",
                                           "worker/0", "worker/1", "stuck/0"}));
@@ -149,7 +149,7 @@ TEST_F(ObjectsTest, ThreadsAreNamedByProcessAndOrdinalInPidThenTidOrder)
     expectFails("\\Thread(worker/1)\\Context Switches/sec");
 }
 
-TEST_F(ObjectsTest, MemoryReadsMeminfoInKilobytes)
+TEST_F(LinuxObjectsTest, MemoryReadsMeminfoInKilobytes)
 {
     EXPECT_TRUE(instances("Memory").empty());
     EXPECT_EQ(oneLarge("\\Memory\\Available Bytes"), 4194304LL * KB);
@@ -164,7 +164,7 @@ TEST_F(ObjectsTest, MemoryReadsMeminfoInKilobytes)
     expectFails("\\Memory\\Page Faults/sec");
 }
 
-TEST_F(ObjectsTest, MemoryLineMissingFailsOnlyItsCounters)
+TEST_F(LinuxObjectsTest, MemoryLineMissingFailsOnlyItsCounters)
 {
     TreeCopy tree(sampleTree("crafted/t0"));
     tree.write("proc/meminfo", "MemTotal:        8000000 kB\n"
@@ -178,7 +178,7 @@ TEST_F(ObjectsTest, MemoryLineMissingFailsOnlyItsCounters)
     EXPECT_EQ(oneLarge("\\Memory\\Committed Bytes"), 3000000LL * KB);
 }
 
-TEST_F(ObjectsTest, SystemCountsProcessesAndReadsLoadavgStatAndUptime)
+TEST_F(LinuxObjectsTest, SystemCountsProcessesAndReadsLoadavgStatAndUptime)
 {
     EXPECT_TRUE(instances("System").empty());
     EXPECT_EQ(one("\\System\\Processes"), 5);
@@ -188,7 +188,7 @@ TEST_F(ObjectsTest, SystemCountsProcessesAndReadsLoadavgStatAndUptime)
     expectFails("\\System\\Context Switches/sec");
 }
 
-TEST_F(ObjectsTest, PhysicalDiskListsWholeDisksWithoutPartitionsLoopRamOrMapper)
+TEST_F(LinuxObjectsTest, PhysicalDiskListsWholeDisksWithoutPartitionsLoopRamOrMapper)
 {
     EXPECT_EQ(instances("PhysicalDisk"), (Names{"sda", "nvme0n1", "_Total"}));
     EXPECT_EQ(one("\\PhysicalDisk(sda)\\Current Disk Queue Length"), 2);
@@ -196,13 +196,13 @@ TEST_F(ObjectsTest, PhysicalDiskListsWholeDisksWithoutPartitionsLoopRamOrMapper)
     expectFails("\\PhysicalDisk(sda1)\\Current Disk Queue Length", PDH_CSTATUS_NO_INSTANCE);
 }
 
-TEST_F(ObjectsTest, PhysicalDiskWithoutSysfsStillLeavesOutPartitionsLoopAndRam)
+TEST_F(LinuxObjectsTest, PhysicalDiskWithoutSysfsStillLeavesOutPartitionsLoopAndRam)
 {
     useTrees(sampleTree("crafted/t0/proc"), sampleTree("crafted/no-such-sys"));
     EXPECT_EQ(instances("PhysicalDisk"), (Names{"sda", "nvme0n1", "dm-0", "_Total"}));
 }
 
-TEST_F(ObjectsTest, LogicalDiskHasOneInstancePerMountedBlockDevice)
+TEST_F(LinuxObjectsTest, LogicalDiskHasOneInstancePerMountedBlockDevice)
 {
     mounts["/"] = figures(4096, 1000000, 250000);
     mounts["/home"] = figures(4096, 200, 200);
@@ -216,7 +216,7 @@ TEST_F(ObjectsTest, LogicalDiskHasOneInstancePerMountedBlockDevice)
     EXPECT_EQ(one("\\LogicalDisk(loop0)\\Free Megabytes"), 0);
 }
 
-TEST_F(ObjectsTest, LogicalDiskTotalWeighsFilesystemsByBytesNotBlocks)
+TEST_F(LinuxObjectsTest, LogicalDiskTotalWeighsFilesystemsByBytesNotBlocks)
 {
     // 4096-byte blocks, a quarter free; 512-byte blocks as many bytes, all
     // free; a small full image.  Free share of all bytes: 62.497 %; of all
@@ -229,7 +229,7 @@ TEST_F(ObjectsTest, LogicalDiskTotalWeighsFilesystemsByBytesNotBlocks)
               (250000LL * 4096 + 8000000LL * 512) / (1 << 20));
 }
 
-TEST_F(ObjectsTest, LogicalDiskWithoutFiguresFails)
+TEST_F(LinuxObjectsTest, LogicalDiskWithoutFiguresFails)
 {
     mounts["/"] = figures(4096, 1000000, 250000);
     // /home and /media/image answer no statvfs.
@@ -239,7 +239,7 @@ TEST_F(ObjectsTest, LogicalDiskWithoutFiguresFails)
     EXPECT_EQ(one("\\LogicalDisk(sda1)\\% Free Space"), 25);
 }
 
-TEST_F(ObjectsTest, NetworkInterfacesInKernelOrderWithCountsAndBandwidth)
+TEST_F(LinuxObjectsTest, NetworkInterfacesInKernelOrderWithCountsAndBandwidth)
 {
     EXPECT_EQ(instances("Network Interface"), (Names{"lo", "eth0", "eth1"}));
     const std::string p = "\\Network Interface(eth0)\\";
@@ -254,7 +254,7 @@ TEST_F(ObjectsTest, NetworkInterfacesInKernelOrderWithCountsAndBandwidth)
     expectFails(p + "Bytes Received/sec");
 }
 
-TEST_F(ObjectsTest, PagingFilesAreNamedByTheLastPathComponent)
+TEST_F(LinuxObjectsTest, PagingFilesAreNamedByTheLastPathComponent)
 {
     EXPECT_EQ(instances("Paging File"), (Names{"sda2", "swap file", "_Total"}));
     EXPECT_EQ(one("\\Paging File(sda2)\\% Usage"), 25);
@@ -262,14 +262,14 @@ TEST_F(ObjectsTest, PagingFilesAreNamedByTheLastPathComponent)
     EXPECT_EQ(one("\\Paging File(_Total)\\% Usage"), 16) << "500000 of 3000000, truncated";
 }
 
-TEST_F(ObjectsTest, MachineWithoutSwapHasOnlyAFailingPagingFileTotal)
+TEST_F(LinuxObjectsTest, MachineWithoutSwapHasOnlyAFailingPagingFileTotal)
 {
     useTrees(sampleTree("captured/proc"), sampleTree("captured/sys"));
     EXPECT_EQ(instances("Paging File"), (Names{"_Total"}));
     expectFails("\\Paging File(_Total)\\% Usage");
 }
 
-TEST_F(ObjectsTest, CapturedTreeReadsAsTheMachineShowedIt)
+TEST_F(LinuxObjectsTest, CapturedTreeReadsAsTheMachineShowedIt)
 {
     useTrees(sampleTree("captured/proc"), sampleTree("captured/sys"));
     EXPECT_EQ(instances("Processor"), (Names{"0", "1", "_Total"}));
@@ -300,7 +300,7 @@ TEST_F(ObjectsTest, CapturedTreeReadsAsTheMachineShowedIt)
     EXPECT_EQ(one("\\Network Interface(eth0)\\Packets Received Errors"), 0);
 }
 
-TEST_F(ObjectsTest, UnreadableSourcesLeaveObjectsWithoutInstances)
+TEST_F(LinuxObjectsTest, UnreadableSourcesLeaveObjectsWithoutInstances)
 {
     useTrees(sampleTree("crafted/no-such-proc"), sampleTree("crafted/no-such-sys"));
     ItemLists processor = enumerateItems("Processor");

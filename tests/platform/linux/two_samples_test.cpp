@@ -11,7 +11,7 @@
 namespace linuxtest {
 namespace {
 
-class TwoSamplesTest : public LayerTest {
+class LinuxTwoSamplesTest : public LayerTest {
 protected:
     // Adds the paths, collects t0, then t1 `seconds` later.
     std::vector<PDH_HCOUNTER> acrossTrees(const std::vector<std::string>& paths,
@@ -42,7 +42,7 @@ protected:
 
 using Values = std::vector<LONG>;
 
-TEST_F(TwoSamplesTest, ProcessorSharesOfTheLineTicks)
+TEST_F(LinuxTwoSamplesTest, ProcessorSharesOfTheLineTicks)
 {
     // cpu0: 200 ticks passed, 110 of them idle or iowait, 60 user+nice,
     // 30 system+irq+softirq, 5 irq, 5 softirq.
@@ -52,20 +52,20 @@ TEST_F(TwoSamplesTest, ProcessorSharesOfTheLineTicks)
               (Values{45, 30, 15, 2, 2, 55}));
 }
 
-TEST_F(TwoSamplesTest, ProcessorTotalIsTheCpuLineTruncated)
+TEST_F(LinuxTwoSamplesTest, ProcessorTotalIsTheCpuLineTruncated)
 {
     // 240 ticks, 100 idle: 58.33 %.
     EXPECT_EQ(valuesAcross({"\\Processor(_Total)\\% Processor Time"}), (Values{58}));
 }
 
-TEST_F(TwoSamplesTest, ProcessorPercentagesStayWithin0And100WhenIowaitStepsBack)
+TEST_F(LinuxTwoSamplesTest, ProcessorPercentagesStayWithin0And100WhenIowaitStepsBack)
 {
     // cpu1's iowait fell by 20 while idle grew by 10: busy 50 of 40 ticks.
     EXPECT_EQ(valuesAcross({"\\Processor(1)\\% Processor Time", "\\Processor(1)\\% Idle Time"}),
               (Values{100, 0}));
 }
 
-TEST_F(TwoSamplesTest, InterruptsPerSecondPerCpuColumnAndInTotal)
+TEST_F(LinuxTwoSamplesTest, InterruptsPerSecondPerCpuColumnAndInTotal)
 {
     // The single-number ERR line (7 -> 27) is no CPU's.
     EXPECT_EQ(valuesAcross({"\\Processor(0)\\Interrupts/sec", "\\Processor(1)\\Interrupts/sec",
@@ -73,7 +73,7 @@ TEST_F(TwoSamplesTest, InterruptsPerSecondPerCpuColumnAndInTotal)
               (Values{200, 30, 500}));
 }
 
-TEST_F(TwoSamplesTest, InterruptsOfASingleCpuLeaveOutTheSystemWideLines)
+TEST_F(LinuxTwoSamplesTest, InterruptsOfASingleCpuLeaveOutTheSystemWideLines)
 {
     TreeCopy before(sampleTree("crafted/t0"));
     TreeCopy after(sampleTree("crafted/t0"));
@@ -100,7 +100,7 @@ TEST_F(TwoSamplesTest, InterruptsOfASingleCpuLeaveOutTheSystemWideLines)
     EXPECT_EQ(value(interrupts), 100);
 }
 
-TEST_F(TwoSamplesTest, ProcessTimesAsSharesOfOneCpu)
+TEST_F(LinuxTwoSamplesTest, ProcessTimesAsSharesOfOneCpu)
 {
     // 100 ticks user and 40 system passed in 2 s.
     const std::string p = "\\Process(my [odd] prog])\\";
@@ -110,7 +110,7 @@ TEST_F(TwoSamplesTest, ProcessTimesAsSharesOfOneCpu)
                       static_cast<LONG>(40 * 100 / sysconf(_SC_CLK_TCK) / 2)}));
 }
 
-TEST_F(TwoSamplesTest, ProcessRatesOfFaultsAndIo)
+TEST_F(LinuxTwoSamplesTest, ProcessRatesOfFaultsAndIo)
 {
     const std::string p = "\\Process(my [odd] prog])\\";
     EXPECT_EQ(valuesAcross({p + "Page Faults/sec", p + "IO Read Operations/sec",
@@ -120,7 +120,7 @@ TEST_F(TwoSamplesTest, ProcessRatesOfFaultsAndIo)
               (Values{250, 100, 20, 10000, 2000, 120, 12000}));
 }
 
-TEST_F(TwoSamplesTest, ProcessValuesAndElapsedTimeComeFromTheLatestCollection)
+TEST_F(LinuxTwoSamplesTest, ProcessValuesAndElapsedTimeComeFromTheLatestCollection)
 {
     // The uptime went from 1000 to 1002.5 s: elapsed seconds are truncated.
     long ticks = sysconf(_SC_CLK_TCK);
@@ -129,7 +129,7 @@ TEST_F(TwoSamplesTest, ProcessValuesAndElapsedTimeComeFromTheLatestCollection)
               (Values{2560 * 1024, static_cast<LONG>(1002 - 50000 / ticks), 1002}));
 }
 
-TEST_F(TwoSamplesTest, ThreadTimesAndContextSwitches)
+TEST_F(LinuxTwoSamplesTest, ThreadTimesAndContextSwitches)
 {
     // Thread worker/1 is tid 302 in both: 60 user ticks, 200 more switches.
     EXPECT_EQ(valuesAcross({"\\Thread(worker/1)\\% Processor Time",
@@ -140,21 +140,21 @@ TEST_F(TwoSamplesTest, ThreadTimesAndContextSwitches)
                       static_cast<LONG>(60 * 100 / sysconf(_SC_CLK_TCK) / 2), 0, 100}));
 }
 
-TEST_F(TwoSamplesTest, MemoryPagingRates)
+TEST_F(LinuxTwoSamplesTest, MemoryPagingRates)
 {
     EXPECT_EQ(valuesAcross({"\\Memory\\Page Faults/sec", "\\Memory\\Pages Input/sec",
                             "\\Memory\\Pages Output/sec", "\\Memory\\Pages/sec"}),
               (Values{1000, 10, 2, 12}));
 }
 
-TEST_F(TwoSamplesTest, SystemRates)
+TEST_F(LinuxTwoSamplesTest, SystemRates)
 {
     EXPECT_EQ(valuesAcross({"\\System\\Context Switches/sec", "\\System\\Process Creations/sec",
                             "\\System\\Processor Queue Length"}),
               (Values{2000, 5, 2}));
 }
 
-TEST_F(TwoSamplesTest, PhysicalDiskRatesBusyShareAndQueue)
+TEST_F(LinuxTwoSamplesTest, PhysicalDiskRatesBusyShareAndQueue)
 {
     // sda: 200 reads of 4000 sectors, 100 writes of 2000 sectors, 500 ms
     // busy and 2000 ms of weighted time in 2 s.
@@ -166,7 +166,7 @@ TEST_F(TwoSamplesTest, PhysicalDiskRatesBusyShareAndQueue)
               (Values{100, 50, 150, 1024000, 512000, 1536000, 25, 75, 1, 1}));
 }
 
-TEST_F(TwoSamplesTest, PhysicalDiskTotalAveragesTheBusyShareOverDisks)
+TEST_F(LinuxTwoSamplesTest, PhysicalDiskTotalAveragesTheBusyShareOverDisks)
 {
     // sda was busy a quarter of the time, nvme0n1 not at all.
     EXPECT_EQ(valuesAcross({"\\PhysicalDisk(_Total)\\% Disk Time",
@@ -176,7 +176,7 @@ TEST_F(TwoSamplesTest, PhysicalDiskTotalAveragesTheBusyShareOverDisks)
               (Values{12, 87, 100, 100}));
 }
 
-TEST_F(TwoSamplesTest, NetworkInterfaceRates)
+TEST_F(LinuxTwoSamplesTest, NetworkInterfaceRates)
 {
     const std::string p = "\\Network Interface(eth0)\\";
     EXPECT_EQ(valuesAcross({p + "Bytes Received/sec", p + "Bytes Sent/sec", p + "Bytes Total/sec",
@@ -185,12 +185,12 @@ TEST_F(TwoSamplesTest, NetworkInterfaceRates)
               (Values{100000, 50000, 150000, 200, 100, 300, 0}));
 }
 
-TEST_F(TwoSamplesTest, RatesAreDividedByTheTimeBetweenCollections)
+TEST_F(LinuxTwoSamplesTest, RatesAreDividedByTheTimeBetweenCollections)
 {
     EXPECT_EQ(valuesAcross({"\\System\\Context Switches/sec"}, 0.5), (Values{8000}));
 }
 
-TEST_F(TwoSamplesTest, RateOfACountThatWentBackFails)
+TEST_F(LinuxTwoSamplesTest, RateOfACountThatWentBackFails)
 {
     // An interface that was taken down and up again starts from 0.
     TreeCopy after(sampleTree("crafted/t1"));
@@ -213,7 +213,7 @@ TEST_F(TwoSamplesTest, RateOfACountThatWentBackFails)
     EXPECT_EQ(value(errors), 0);
 }
 
-TEST_F(TwoSamplesTest, TwoCollectionsAtTheSameInstantGiveNoRate)
+TEST_F(LinuxTwoSamplesTest, TwoCollectionsAtTheSameInstantGiveNoRate)
 {
     PDH_HQUERY query = openQuery();
     PDH_HCOUNTER switches = add(query, "\\System\\Context Switches/sec");
@@ -225,7 +225,7 @@ TEST_F(TwoSamplesTest, TwoCollectionsAtTheSameInstantGiveNoRate)
     EXPECT_EQ(fetch(busy).status, static_cast<PDH_STATUS>(PDH_INVALID_DATA));
 }
 
-TEST_F(TwoSamplesTest, LaterCollectionsUseTheLastTwo)
+TEST_F(LinuxTwoSamplesTest, LaterCollectionsUseTheLastTwo)
 {
     PDH_HQUERY query = openQuery();
     PDH_HCOUNTER switches = add(query, "\\System\\Context Switches/sec");
@@ -273,7 +273,7 @@ const std::set<std::string> TWO_SAMPLE_COUNTERS = {
     "Network Interface/Packets Sent/sec", "Network Interface/Packets/sec",
 };
 
-TEST_F(TwoSamplesTest, TwoSampleKindsFailAfterOneCollectionAndEveryCounterHasAValueAfterTwo)
+TEST_F(LinuxTwoSamplesTest, TwoSampleKindsFailAfterOneCollectionAndEveryCounterHasAValueAfterTwo)
 {
     mounts["/"] = figures(4096, 1000, 500);
     PDH_HQUERY query = openQuery();
