@@ -104,9 +104,12 @@ void sampleFilesystems(unsigned sources, ObjectSample& sample)
         std::string point = decodeOctalEscapes(pointBegin, static_cast<size_t>(pointEnd - pointBegin));
         if ((sources & SOURCE_STATVFS) && callStatvfs(point.c_str(), &figures) == 0 &&
             figures.f_blocks > 0) {
-            int64_t available = toSigned(figures.f_bavail);
-            setValue(filesystem, FREE_SPACE, available, toSigned(figures.f_blocks));
-            setValue(filesystem, FREE_MEGABYTES, available * static_cast<int64_t>(figures.f_frsize));
+            // In bytes, not blocks: the total adds filesystems whose block
+            // sizes differ.
+            int64_t blockSize = static_cast<int64_t>(figures.f_frsize);
+            int64_t available = toSigned(figures.f_bavail) * blockSize;
+            setValue(filesystem, FREE_SPACE, available, toSigned(figures.f_blocks) * blockSize);
+            setValue(filesystem, FREE_MEGABYTES, available);
         }
     }
     appendTotal(sample, logicalDiskObject);

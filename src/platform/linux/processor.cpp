@@ -2,6 +2,7 @@
 // "_Total" from the "cpu" line.  The percentages are shares of the ticks that
 // the same line's eight columns add up to between two collections.
 #include <cstring>
+#include <strings.h>
 
 #include "platform/linux/perf_objects.h"
 #include "platform/linux/procfs.h"
@@ -49,9 +50,18 @@ void setTimes(InstanceSample& instance, const uint64_t* ticks)
     setValue(instance, IDLE_TIME, idle, total);
 }
 
+// The system-wide error counts of /proc/interrupts ("ERR", "MIS"; "Err" on
+// ARM): one number for all CPUs, which on a machine of one CPU looks like a
+// column of its own.
+bool isSystemWideLine(const char* label, const char* colon)
+{
+    size_t length = static_cast<size_t>(colon - label);
+    return length == 3 && (strncasecmp(label, "ERR", 3) == 0 || strncasecmp(label, "MIS", 3) == 0);
+}
+
 // Sums each CPU's column of /proc/interrupts.  The header names the columns
-// ("CPU0 CPU1 ..."; CPUs that are offline have none); the lines with fewer
-// numbers than columns (ERR, MIS) are system-wide counts and are left out.
+// ("CPU0 CPU1 ..."; CPUs that are offline have none); the system-wide lines
+// are left out.
 bool interruptsPerCpu(std::vector<int>& cpus, std::vector<int64_t>& sums)
 {
     const std::string* text = procFile(PROC_INTERRUPTS);
@@ -78,7 +88,7 @@ bool interruptsPerCpu(std::vector<int>& cpus, std::vector<int64_t>& sums)
         while (*colon != ':' && *colon != '\n' && *colon != '\0') {
             ++colon;
         }
-        if (*colon != ':') {
+        if (*colon != ':' || isSystemWideLine(skipBlanks(p), colon)) {
             continue;
         }
         const char* q = colon + 1;

@@ -1,0 +1,150 @@
+// Counter paths: their two forms and the "#N" index, what is malformed, and
+// the status PdhAddCounterA answers for each; handles and empty queries.
+#include <gtest/gtest.h>
+
+#include "layer_fixture.h"
+#include "platform/linux/counter_path.h"
+
+namespace linuxtest {
+namespace {
+
+const PDH_STATUS BAD_NAME = static_cast<PDH_STATUS>(PDH_CSTATUS_BAD_COUNTERNAME);
+
+TEST(LinuxCounterPathTest, ObjectAndCounter)
+{
+    CounterPath path;
+    ASSERT_EQ(parseCounterPath("\\Paging File\\% Usage", path), ERROR_SUCCESS);
+    EXPECT_EQ(path.object, "Paging File");
+    EXPECT_FALSE(path.hasInstance);
+    EXPECT_EQ(path.counter, "% Usage");
+}
+
+TEST(LinuxCounterPathTest, InstanceWithAndWithoutIndex)
+{
+    CounterPath path;
+    ASSERT_EQ(parseCounterPath("\\Process(my [odd] prog])\\IO Read Bytes/sec", path),
+              ERROR_SUCCESS);
+    EXPECT_EQ(path.object, "Process");
+    EXPECT_TRUE(path.hasInstance);
+    EXPECT_EQ(path.instance, "my [odd] prog]");
+    EXPECT_EQ(path.instanceIndex, 0);
+    EXPECT_EQ(path.counter, "IO Read Bytes/sec");
+
+    ASSERT_EQ(parseCounterPath("\\Thread(worker/0#12)\\ID Thread", path), ERROR_SUCCESS);
+    EXPECT_EQ(path.instance, "worker/0") << "Thread names keep their '/'";
+    EXPECT_EQ(path.instanceIndex, 12);
+    EXPECT_EQ(path.counter, "ID Thread");
+}
+
+TEST(LinuxCounterPathTest, MalformedPaths)
+{
+    for (const char* text : {
+             "", "Memory\\Available Bytes", "\\", "\\\\Memory\\Available Bytes",
+             "\\Memory", "\\Memory\\", "\\\\Available Bytes", "\\Memory\\Available\\Bytes",
+             "\\Process()\\ID Process", "\\Process(#1)\\ID Process", "\\Process(a#)\\ID Process",
+             "\\Process(a#x)\\ID Process", "\\Process(a#-1)\\ID Process",
+             "\\Process(a#1#2)\\ID Process", "\\Process(a#99999999999)\\ID Process",
+             "\\Process(a\\ID Process", "\\Process(a(b)\\ID Process", "\\Process(a)b\\ID Process",
+             "\\Process(a)", "\\Pro)cess\\ID Process", "\\Pro#cess\\ID Process",
+         }) {
+        CounterPath path;
+        EXPECT_EQ(parseCounterPath(text, path), BAD_NAME) << '"' << text << '"';
+    }
+    CounterPath path;
+    EXPECT_EQ(parseCounterPath(nullptr, path), BAD_NAME);
+}
+
+class LinuxAddCounterTest : public LayerTest {
+protected:
+    PDH_STATUS tryAdd(const char* path)
+    {
+        if (!query_) {
+            query_ = openQuery();
+        }
+        PDH_HCOUNTER counter = nullptr;
+        return PdhAddCounterA(query_, path, 0, &counter);
+    }
+    PDH_HQUERY query_ = nullptr;
+};
+
+TEST_F(LinuxAddCounterTest, StatusOfEachKindOfPath)
+{
+    EXPECT_EQ(tryAdd("\\Memory\\Available Bytes"), ERROR_SUCCESS);
+    EXPECT_EQ(tryAdd("\\Process(worker#1)\\ID Process"), ERROR_SUCCESS);
+    EXPECT_EQ(tryAdd("\\Disk\\Reads"), static_cast<PDH_STATUS>(PDH_CSTATUS_NO_OBJECT));
+    EXPECT_EQ(tryAdd("\\memory\\Available Bytes"), static_cast<PDH_STATUS>(PDH_CSTATUS_NO_OBJECT))
+        << "names are matched exactly";
+    EXPECT_EQ(tryAdd("\\Memory\\Available Apples"),
+              static_cast<PDH_STATUS>(PDH_CSTATUS_NO_COUNTER));
+    EXPECT_EQ(tryAdd("\\Process(worker)\\Working set"),
+              static_cast<PDH_STATUS>(PDH_CSTATUS_NO_COUNTER));
+    EXPECT_EQ(tryAdd("\\Process(worker\\ID Process"), BAD_NAME);
+    EXPECT_EQ(tryAdd("Process(worker)\\ID Process"), BAD_NAME);
+    // An instance for an object without instances, and none for one with.
+    EXPECT_EQ(tryAdd("\\Memory(x)\\Available Bytes"),
+              static_cast<PDH_STATUS>(PDH_CSTATUS_NO_INSTANCE));
+    EXPECT_EQ(tryAdd("\\Process\\ID Process"), static_cast<PDH_STATUS>(PDH_CSTATUS_NO_INSTANCE));
+}
+
+TEST_F(LinuxAddCounterTest, PathToAnInstanceThatDoesNotExistIsAcceptedAndItsFetchFails)
+{
+    Fetched fetched = sampleOnce("\\Process(nobody)\\ID Process");
+    EXPECT_EQ(fetched.status, static_cast<PDH_STATUS>(PDH_INVALID_DATA));
+    EXPECT_EQ(fetched.counterStatus, PDH_CSTATUS_NO_INSTANCE);
+}
+
+TEST_F(LinuxAddCounterTest, IndexCountsOnlyInstancesOfTheSameName)
+{
+    PDH_HQUERY query = openQuery();
+    PDH_HCOUNTER first = add(query, "\\Thread(worker/0#0)\\ID Process");
+    PDH_HCOUNTER second = add(query, "\\Thread(worker/0#1)\\ID Process");
+    PDH_HCOUNTER plain = add(query, "\\Thread(worker/0)\\ID Process");
+    PDH_HCOUNTER beyond = add(query, "\\Thread(worker/0#2)\\ID Process");
+    PDH_HCOUNTER other = add(query, "\\Thread(worker/1#0)\\ID Process");
+    collect(query);
+    EXPECT_EQ(value(first), 300);
+    EXPECT_EQ(value(second), 301);
+    EXPECT_EQ(value(plain), 300);
+    EXPECT_EQ(fetch(beyond).counterStatus, PDH_CSTATUS_NO_INSTANCE);
+    EXPECT_EQ(value(other), 301);
+}
+
+TEST_F(LinuxAddCounterTest, HandlesAreCheckedAndEndWithTheirQuery)
+{
+    PDH_HCOUNTER counter = nullptr;
+    EXPECT_EQ(PdhAddCounterA(nullptr, "\\Memory\\Available Bytes", 0, &counter),
+              static_cast<PDH_STATUS>(PDH_INVALID_HANDLE));
+    EXPECT_EQ(PdhCollectQueryData(nullptr), static_cast<PDH_STATUS>(PDH_INVALID_HANDLE));
+
+    PDH_HQUERY query = nullptr;
+    ASSERT_EQ(PdhOpenQueryA(nullptr, 0, &query), ERROR_SUCCESS);
+    EXPECT_EQ(PdhCollectQueryData(query), static_cast<PDH_STATUS>(PDH_NO_DATA))
+        << "a query without counters";
+    ASSERT_EQ(PdhAddCounterA(query, "\\Memory\\Available KBytes", 0, &counter), ERROR_SUCCESS);
+    // A counter handle is no query handle and the other way round.
+    EXPECT_EQ(PdhCollectQueryData(counter), static_cast<PDH_STATUS>(PDH_INVALID_HANDLE));
+    PDH_FMT_COUNTERVALUE value;
+    EXPECT_EQ(PdhGetFormattedCounterValue(query, PDH_FMT_LONG, nullptr, &value),
+              static_cast<PDH_STATUS>(PDH_INVALID_HANDLE));
+    // Not collected yet.
+    EXPECT_EQ(PdhGetFormattedCounterValue(counter, PDH_FMT_LONG, nullptr, &value),
+              static_cast<PDH_STATUS>(PDH_INVALID_DATA));
+    ASSERT_EQ(PdhCollectQueryData(query), ERROR_SUCCESS);
+    EXPECT_EQ(PdhGetFormattedCounterValue(counter, PDH_FMT_LONG, nullptr, &value), ERROR_SUCCESS);
+    EXPECT_EQ(value.longValue, 4194304);
+
+    EXPECT_EQ(PdhCloseQuery(query), ERROR_SUCCESS);
+    EXPECT_EQ(PdhGetFormattedCounterValue(counter, PDH_FMT_LONG, nullptr, &value),
+              static_cast<PDH_STATUS>(PDH_INVALID_HANDLE));
+    EXPECT_EQ(PdhCloseQuery(query), static_cast<PDH_STATUS>(PDH_INVALID_HANDLE));
+}
+
+TEST_F(LinuxAddCounterTest, LiveDataOnly)
+{
+    PDH_HQUERY query = nullptr;
+    EXPECT_EQ(PdhOpenQueryA("capture.blg", 0, &query),
+              static_cast<PDH_STATUS>(PDH_INVALID_ARGUMENT));
+}
+
+} // namespace
+} // namespace linuxtest

@@ -1,0 +1,183 @@
+// The sizing and filling answers of PdhEnumObjectsA and PdhEnumObjectItemsA:
+// sizes in characters with every terminator, PDH_MORE_DATA with the needed
+// sizes for no buffer or too small a one, double-NUL terminated lists.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "layer_fixture.h"
+
+namespace linuxtest {
+namespace {
+
+const PDH_STATUS MORE_DATA = static_cast<PDH_STATUS>(PDH_MORE_DATA);
+
+const char OBJECTS[] = "Processor\0Process\0Thread\0Memory\0System\0PhysicalDisk\0"
+                       "LogicalDisk\0Network Interface\0Paging File\0";
+const DWORD OBJECTS_SIZE = sizeof OBJECTS;  // with the array's own NUL: the final one
+
+class LinuxEnumerationTest : public LayerTest {};
+
+TEST_F(LinuxEnumerationTest, ObjectsSizingThenFilling)
+{
+    DWORD size = 0;
+    EXPECT_EQ(PdhEnumObjectsA(nullptr, nullptr, nullptr, &size, PERF_DETAIL_WIZARD, TRUE),
+              MORE_DATA);
+    EXPECT_EQ(size, OBJECTS_SIZE);
+
+    std::vector<char> buffer(size);
+    EXPECT_EQ(PdhEnumObjectsA(nullptr, nullptr, buffer.data(), &size, PERF_DETAIL_WIZARD, TRUE),
+              ERROR_SUCCESS);
+    EXPECT_EQ(size, OBJECTS_SIZE);
+    EXPECT_EQ(std::string(buffer.data(), size), std::string(OBJECTS, OBJECTS_SIZE));
+}
+
+TEST_F(LinuxEnumerationTest, ObjectsBufferTooSmallOrLarger)
+{
+    std::vector<char> buffer(OBJECTS_SIZE + 10, 'x');
+    DWORD size = OBJECTS_SIZE - 1;
+    EXPECT_EQ(PdhEnumObjectsA(nullptr, nullptr, buffer.data(), &size, PERF_DETAIL_WIZARD, TRUE),
+              MORE_DATA);
+    EXPECT_EQ(size, OBJECTS_SIZE);
+
+    size = OBJECTS_SIZE + 10;
+    EXPECT_EQ(PdhEnumObjectsA(nullptr, nullptr, buffer.data(), &size, PERF_DETAIL_WIZARD, TRUE),
+              ERROR_SUCCESS);
+    EXPECT_EQ(size, OBJECTS_SIZE) << "the size written";
+    EXPECT_EQ(multiSzNames(buffer.data(), size).size(), 9u);
+}
+
+TEST_F(LinuxEnumerationTest, ObjectsOfAnotherMachineOrALogAreRefused)
+{
+    DWORD size = 0;
+    EXPECT_EQ(PdhEnumObjectsA(nullptr, "\\\\other", nullptr, &size, PERF_DETAIL_WIZARD, TRUE),
+              static_cast<PDH_STATUS>(PDH_CSTATUS_NO_MACHINE));
+    EXPECT_EQ(PdhEnumObjectsA("log.blg", nullptr, nullptr, &size, PERF_DETAIL_WIZARD, TRUE),
+              static_cast<PDH_STATUS>(PDH_INVALID_ARGUMENT));
+}
+
+TEST_F(LinuxEnumerationTest, ItemsSizingGivesBothSizes)
+{
+    DWORD counterSize = 0;
+    DWORD instanceSize = 0;
+    EXPECT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "Paging File", nullptr, &counterSize, nullptr,
+                                  &instanceSize, PERF_DETAIL_WIZARD, 0),
+              MORE_DATA);
+    EXPECT_EQ(counterSize, sizeof "% Usage" + 1);
+    EXPECT_EQ(instanceSize, sizeof "sda2" + sizeof "swap file" + sizeof "_Total" + 1);
+
+    std::vector<char> counters(counterSize);
+    std::vector<char> instances(instanceSize);
+    EXPECT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "Paging File", counters.data(), &counterSize,
+                                  instances.data(), &instanceSize, PERF_DETAIL_WIZARD, 0),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::string(counters.data(), counterSize), std::string("% Usage\0", 9));
+    EXPECT_EQ(std::string(instances.data(), instanceSize),
+              std::string("sda2\0swap file\0_Total\0", 23));
+}
+
+TEST_F(LinuxEnumerationTest, ItemsOfAnObjectWithoutInstancesHaveInstanceSizeZero)
+{
+    DWORD counterSize = 0;
+    DWORD instanceSize = 0;
+    EXPECT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "System", nullptr, &counterSize, nullptr,
+                                  &instanceSize, PERF_DETAIL_WIZARD, 0),
+              MORE_DATA);
+    EXPECT_EQ(instanceSize, 0u);
+    std::vector<char> counters(counterSize);
+    EXPECT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "System", counters.data(), &counterSize,
+                                  nullptr, &instanceSize, PERF_DETAIL_WIZARD, 0),
+              ERROR_SUCCESS);
+    EXPECT_EQ(instanceSize, 0u);
+    EXPECT_EQ(multiSzNames(counters.data(), counterSize),
+              (std::vector<std::string>{"Processes", "Threads", "System Up Time",
+                                        "Context Switches/sec", "Processor Queue Length",
+                                        "Process Creations/sec"}));
+}
+
+TEST_F(LinuxEnumerationTest, ItemsWithOneBufferTooSmallAnswerMoreDataWithBothSizes)
+{
+    DWORD counterSize = 100;
+    DWORD instanceSize = 3;
+    std::vector<char> counters(100);
+    std::vector<char> instances(3);
+    EXPECT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "Paging File", counters.data(), &counterSize,
+                                  instances.data(), &instanceSize, PERF_DETAIL_WIZARD, 0),
+              MORE_DATA);
+    EXPECT_EQ(counterSize, 9u);
+    EXPECT_EQ(instanceSize, 23u);
+}
+
+TEST_F(LinuxEnumerationTest, InstanceListThatGrewBetweenSizingAndFillingAnswersMoreData)
+{
+    TreeCopy tree(sampleTree("crafted/t0"));
+    useTrees(tree.path() + "/proc", sampleTree("crafted/sys"));
+    DWORD counterSize = 0;
+    DWORD instanceSize = 0;
+    EXPECT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "Process", nullptr, &counterSize, nullptr,
+                                  &instanceSize, PERF_DETAIL_WIZARD, 0),
+              MORE_DATA);
+    // A process starts.
+    tree.copyFrom(sampleTree("crafted/t1/proc/305"), "proc/305");
+    std::vector<char> counters(counterSize);
+    std::vector<char> instances(instanceSize);
+    DWORD oldSize = instanceSize;
+    EXPECT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "Process", counters.data(), &counterSize,
+                                  instances.data(), &instanceSize, PERF_DETAIL_WIZARD, 0),
+              MORE_DATA);
+    EXPECT_EQ(instanceSize, oldSize + sizeof "worker");
+
+    ItemLists lists = enumerateItems("Process");
+    EXPECT_EQ(lists.status, ERROR_SUCCESS);
+    EXPECT_EQ(lists.instances, (std::vector<std::string>{"kworker_0:1", "my [odd] prog]", "worker",
+                                                         "worker", "worker", "stuck", "_Total"}));
+}
+
+TEST_F(LinuxEnumerationTest, InstanceListThatShrankStillFills)
+{
+    TreeCopy tree(sampleTree("crafted/t0"));
+    useTrees(tree.path() + "/proc", sampleTree("crafted/sys"));
+    DWORD counterSize = 0;
+    DWORD instanceSize = 0;
+    PdhEnumObjectItemsA(nullptr, nullptr, "Process", nullptr, &counterSize, nullptr,
+                        &instanceSize, PERF_DETAIL_WIZARD, 0);
+    tree.remove("proc/400");  // "stuck" ends
+    std::vector<char> counters(counterSize);
+    std::vector<char> instances(instanceSize);
+    EXPECT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "Process", counters.data(), &counterSize,
+                                  instances.data(), &instanceSize, PERF_DETAIL_WIZARD, 0),
+              ERROR_SUCCESS);
+    EXPECT_EQ(multiSzNames(instances.data(), instanceSize),
+              (std::vector<std::string>{"kworker_0:1", "my [odd] prog]", "worker", "worker",
+                                        "_Total"}));
+}
+
+TEST_F(LinuxEnumerationTest, ItemsOfAnUnknownObject)
+{
+    DWORD counterSize = 0;
+    DWORD instanceSize = 0;
+    EXPECT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "Cache", nullptr, &counterSize, nullptr,
+                                  &instanceSize, PERF_DETAIL_WIZARD, 0),
+              static_cast<PDH_STATUS>(PDH_CSTATUS_NO_OBJECT));
+}
+
+TEST_F(LinuxEnumerationTest, EveryObjectListsCountersAndInstancesAsItsKindSays)
+{
+    std::vector<std::string> objects = multiSzNames(OBJECTS, OBJECTS_SIZE);
+    for (const std::string& object : objects) {
+        ItemLists lists = enumerateItems(object.c_str());
+        EXPECT_EQ(lists.status, ERROR_SUCCESS) << object;
+        EXPECT_FALSE(lists.counters.empty()) << object;
+        bool withoutInstances = object == "Memory" || object == "System";
+        EXPECT_EQ(lists.instanceSize == 0, withoutInstances) << object;
+        EXPECT_EQ(lists.instanceSize > 2, !withoutInstances) << object;
+        // No reserved character in any name taken from the system.
+        for (const std::string& instance : lists.instances) {
+            EXPECT_EQ(instance.find_first_of("()#\\"), std::string::npos) << instance;
+            EXPECT_EQ(instance.find('/') != std::string::npos, object == "Thread") << instance;
+        }
+    }
+}
+
+} // namespace
+} // namespace linuxtest
