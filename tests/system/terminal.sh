@@ -3,7 +3,8 @@
 # bash): the terminal is in non-canonical, no-echo mode while it samples; one
 # key ends it with exit code 0 and is left for the shell; the terminal's mode
 # is the same afterwards, whether the loop ended by a key, Ctrl-C, Ctrl-\ or
-# SIGTERM; a key typed ahead ends the run before its first pass.
+# SIGTERM; a key typed ahead ends the run before its first pass; Ctrl-C
+# leaves a run alone that was started with SIGINT ignored.
 . "$(dirname "$0")/common.bash"
 
 command -v tmux >/dev/null || skip "tmux is not installed (scripts/test installs it)"
@@ -21,6 +22,7 @@ trap ': interrupted' INT QUIT
 ulimit -c 0
 dir=$1 label=$2 delay=$3
 shift 3
+[ "$label" != ignored ] || trap '' INT
 stty -g > "$dir/$label.before"
 sleep "$delay"
 bash -c 'echo $$ > "$0"; exec "$@"' "$dir/$label.pid" "$@" 2> "$dir/$label.err"
@@ -125,7 +127,15 @@ sampling_case quit
 tmx send-keys -t main 'C-\'
 end_case quit 131
 
-# 4. SIGTERM from elsewhere.
+# 4. Ctrl-C does not end a run started with SIGINT ignored; a key still does.
+sampling_case ignored
+tmx send-keys -t main C-c
+wait_until 30 at_least_reports ignored 4 || fail "ignored: the loop ended at Ctrl-C"
+tmx send-keys -t main -l t
+end_case ignored 0
+key_reached_shell ignored
+
+# 5. SIGTERM from elsewhere.
 sampling_case terminate
 kill -TERM "$(cat "$WORK/terminate.pid")"
 end_case terminate 143
