@@ -12,6 +12,17 @@
 // not forever: a machine that keeps changing that fast is a failure.
 static const int ENUMERATION_ATTEMPTS = 4;
 
+// After a list has grown once it is likely to grow again before the next
+// filling call (processes and threads starting all the time), so a retry asks
+// for half as much room again as the sizing call reported.
+static DWORD roomForGrowth(int attempt, DWORD size)
+{
+    if (attempt == 1 || size > 0x7FFFFFFFu) {
+        return size;
+    }
+    return size + size / 2;
+}
+
 static const char OBJECTS_FAILED[] = "Failed to Enumerate Objects";
 static const char ITEMS_FAILED[] = "Failed to Enumerate Object Items";
 
@@ -45,6 +56,7 @@ void getObjectListing(char** objectSlot)
         if (!sizingAccepted(status)) {
             reportPdhFailure(OBJECTS_FAILED, true);
         }
+        size = roomForGrowth(attempt, size);
         *objectSlot = allocateList(size);
         status = PdhEnumObjectsA(nullptr, nullptr, *objectSlot, &size, PERF_DETAIL_WIZARD, TRUE);
         if (status == ERROR_SUCCESS) {
@@ -76,6 +88,8 @@ void getObjectItemListing(const char* objectName, char** counterSlot, char** ins
                 reportPdhFailure(ITEMS_FAILED, true);
             }
         }
+        *counterSize = roomForGrowth(attempt, *counterSize);
+        *instanceSize = roomForGrowth(attempt, *instanceSize);
         *counterSlot = allocateList(*counterSize);
         *instanceSlot = allocateList(*instanceSize);
         status = PdhEnumObjectItemsA(nullptr, nullptr, objectName, *counterSlot, counterSize,

@@ -387,6 +387,64 @@ TEST(SamplingRun, SetsThatYieldNoCounterEndWithNoData)
     EXPECT_EQ(run.exitCode, 4);
 }
 
+TEST(SamplingRun, CounterPathsLongerThan511CharactersAreSkippedInEveryRun)
+{
+    // Each long name alone makes every path through it longer than 511
+    // characters: an instance, a counter, an object without instances.
+    const std::string longInstance(510, 'I');
+    const std::string longCounter(510, 'C');
+    const std::string longObject(600, 'O');
+    auto scriptLongNames = [&] {
+        scripted::reset();
+        scripted::addObject("Long", {"c", longCounter}, {"i", longInstance});
+        scripted::addObject(longObject, {"x"});
+        scripted::setValues("\\Long(i#0)\\c", {scripted::value(5)});
+    };
+    // Runs the program; standard error gets every path tried, one per line.
+    auto runShowingPaths = [](std::vector<std::string> args) {
+        args.insert(args.begin(), "mirekast");
+        return runInChild([&args] {
+            std::vector<char*> argv = argumentVector(args);
+            int code = programMain(static_cast<int>(args.size()), argv.data());
+            for (const std::string& path : scripted::attemptedPaths()) {
+                fprintf(stderr, "%s\n", path.c_str());
+            }
+            return code;
+        });
+    };
+
+    scriptLongNames();
+    ChildResult run = runShowingPaths({"-a", "-ll", "-d"});
+    EXPECT_EQ(run.out, "Performance Object: Long\n"
+                       "  Performance Object Instance: " + longInstance + "\n"
+                       "  Performance Object Instance: i\n"
+                       "    Performance Object Instance Counter: c = 5\n"
+                       "Performance Object: " + longObject + "\n"
+                       "  Performance Object Instance: UNNAMED\n");
+    EXPECT_EQ(run.err, "\\Long(i#0)\\c\n");
+    EXPECT_EQ(run.exitCode, 0);
+
+    scriptLongNames();
+    run = runShowingPaths({"-a"});
+    EXPECT_NE(run.out.find("|i                                     |00000005"), std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.err, "\\Long(i#0)\\c\n");
+    EXPECT_EQ(run.exitCode, 0);
+
+    scriptLongNames();
+    run = runShowingPaths({"-s", "{Long", "-i", "*", "-c", "*}", "-l", "-d"});
+    EXPECT_EQ(run.out, "Long : i : c = 5\n");
+    EXPECT_EQ(run.err, "\\Long(i#0)\\c\n");
+    EXPECT_EQ(run.exitCode, 0);
+
+    scriptLongNames();
+    run = runShowingPaths({"-s", "{Long", "-i", longInstance, "-c", "*}", "-s",
+                           "{" + longObject, "-i", "*", "-c", "*}"});
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, NO_DATA);
+    EXPECT_EQ(run.exitCode, 4);
+}
+
 TEST(SamplingRun, QueryThatCannotBeOpenedEndsWithTwo)
 {
     scriptMachine();

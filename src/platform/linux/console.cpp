@@ -31,6 +31,20 @@ static void restoreAndResignal(int signalNumber)
     raise(signalNumber);
 }
 
+// A signal that the process was started with ignored (a shell's `trap ''
+// INT`, a background job) stays ignored: it was not meant to end the loop.
+static void restoreOnSignal(int signalNumber)
+{
+    struct sigaction current = {};
+    if (sigaction(signalNumber, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) {
+        return;
+    }
+    struct sigaction action = {};
+    action.sa_handler = restoreAndResignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(signalNumber, &action, nullptr);
+}
+
 void beginConsoleSampling()
 {
     signal(SIGPIPE, SIG_IGN);
@@ -45,13 +59,10 @@ void beginConsoleSampling()
         atexit(restoreMode);
         exitHookInstalled = true;
     }
-    struct sigaction action = {};
-    action.sa_handler = restoreAndResignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
-    sigaction(SIGQUIT, &action, nullptr);
+    static const int endingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+    for (int signalNumber : endingSignals) {
+        restoreOnSignal(signalNumber);
+    }
     if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) {
         modeChanged = 1;
     }
