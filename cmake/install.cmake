@@ -1,0 +1,72 @@
+# Installation and packaging: the program, its manual page and its bash
+# completion, laid out as a Unix tool expects them, and a Debian package of
+# the same files made by CPack (cpack -G DEB in the build folder).
+include(GNUInstallDirs)
+
+install(TARGETS mirekast RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+if(UNIX)
+  # Debian ships manual pages compressed with gzip -9n (-n: no name or time
+  # stamp, so the package is reproducible).  Without gzip the page goes in
+  # as it is; man reads both.
+  set(MIREKAST_MAN_PAGE ${PROJECT_SOURCE_DIR}/doc/mirekast.1)
+  find_program(MIREKAST_GZIP gzip)
+  if(MIREKAST_GZIP)
+    set(MIREKAST_MAN_BUILT ${PROJECT_BINARY_DIR}/doc/mirekast.1.gz)
+    add_custom_command(OUTPUT ${MIREKAST_MAN_BUILT}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/doc
+      COMMAND ${CMAKE_COMMAND} -E copy ${MIREKAST_MAN_PAGE} ${PROJECT_BINARY_DIR}/doc/mirekast.1
+      COMMAND ${MIREKAST_GZIP} -9nf ${PROJECT_BINARY_DIR}/doc/mirekast.1
+      DEPENDS ${MIREKAST_MAN_PAGE}
+      COMMENT "Compressing the manual page"
+      VERBATIM)
+    add_custom_target(mirekast_man ALL DEPENDS ${MIREKAST_MAN_BUILT})
+  else()
+    set(MIREKAST_MAN_BUILT ${MIREKAST_MAN_PAGE})
+  endif()
+  install(FILES ${MIREKAST_MAN_BUILT} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+  # Where bash-completion looks for a command's completion when it is first
+  # needed (its completionsdir, relative to the prefix).
+  install(FILES ${PROJECT_SOURCE_DIR}/completion/mirekast
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions)
+endif()
+
+set(CPACK_PACKAGE_NAME mirekast)
+set(CPACK_PACKAGE_VENDOR "Mirekast")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Mirekast maintainers <maintainers@users.noreply.c-seed-f43723b4.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "console tool that reports a machine's performance counters")
+# Debian's long description: lines under 80 characters, the line breaks
+# kept as written.
+set(CPACK_PACKAGE_DESCRIPTION
+"Mirekast lists a machine's performance objects (Processor, Process, Thread,
+Memory, ...) with their instances and counters, and samples the counters you
+name, or all of them: once, twice one second apart for per-second rates, or
+every second until a key is pressed. It prints each sample as boxed tables,
+a list or a long list, in hexadecimal or decimal. On Linux it serves the
+objects from /proc and /sys under the names Windows gives them.")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_SOURCE_IGNORE_FILES "/build/" "/\\\\.git/" "/\\\\.git$")
+
+if(UNIX AND NOT APPLE)
+  set(CPACK_GENERATOR DEB)
+else()
+  set(CPACK_GENERATOR ZIP)
+endif()
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPACK_PACKAGE_CONTACT})
+# dpkg-shlibdeps (from dpkg-dev) reads the libraries the binary links and
+# writes the versioned Depends line; without it, name the same libraries
+# unversioned rather than build a package that claims to need nothing.
+find_program(MIREKAST_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(MIREKAST_DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6")
+endif()
+
+include(CPack)
