@@ -49,7 +49,11 @@ bool parseInstance(const char* begin, const char* end, CounterPath& path)
 
 PDH_STATUS parseCounterPath(const char* text, CounterPath& path)
 {
-    path = CounterPath{std::string(), false, std::string(), 0, std::string()};
+    path.object.clear();
+    path.hasInstance = false;
+    path.instance.clear();
+    path.instanceIndex = 0;
+    path.counter.clear();
     if (!text || text[0] != '\\' || text[1] == '\\') {
         return static_cast<PDH_STATUS>(PDH_CSTATUS_BAD_COUNTERNAME);
     }

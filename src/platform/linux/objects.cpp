@@ -1,4 +1,6 @@
 // The table of objects and what their sample functions share.
+#include <cstring>
+
 #include "platform/linux/perf_objects.h"
 
 const PerfObject* const perfObjects[] = {
@@ -11,17 +13,21 @@ const int perfObjectCount = static_cast<int>(sizeof perfObjects / sizeof perfObj
 const PerfObject* findPerfObject(const std::string& name)
 {
     for (const PerfObject* object : perfObjects) {
-        if (name == object->name) {
+        if (strcmp(name.c_str(), object->name) == 0) {
             return object;
         }
     }
     return nullptr;
 }
 
-int findCounter(const PerfObject* object, const std::string& name)
+int findCounter(const PerfObject* object, const std::string& name, int hint)
 {
+    if (hint >= 0 && hint < object->counterCount &&
+        strcmp(name.c_str(), object->counters[hint].name) == 0) {
+        return hint;
+    }
     for (int i = 0; i < object->counterCount; ++i) {
-        if (name == object->counters[i].name) {
+        if (strcmp(name.c_str(), object->counters[i].name) == 0) {
             return i;
         }
     }

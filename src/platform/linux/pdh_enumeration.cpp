@@ -3,10 +3,24 @@
 // Both answer as current Windows does: a call without a buffer, or with one
 // too small for the list as it is now, sets the sizes needed and answers
 // PDH_MORE_DATA; a call with room enough fills the lists, sets the sizes
-// written and answers ERROR_SUCCESS.  Every call reads the instances afresh,
-// so a process started between the sizing and the filling call shows as a
-// grown list.
+// written and answers ERROR_SUCCESS.
+//
+// A program lists one object after another, each with a sizing and a filling
+// call, and reading the whole process table for each call would cost several
+// times what one collection reads.  So the instances are read afresh with two
+// savings, both only within a moment (READING_REUSE_NS):
+// - objects listed one after another share one reading of the files they have
+//   in common (Thread takes the process names and thread counts from the stat
+//   files that Process read); an object listed a second time reads afresh;
+// - a call for the object of the call before answers that call's list: for
+//   Process and Thread when the same processes are there, which one listing of
+//   /proc tells (a process started or ended in between shows as a grown or
+//   shrunk list); for the others, whose instances (processors, disks,
+//   interfaces, paging files) do not come and go from one call to the next,
+//   always.
+#include <ctime>
 #include <string>
+#include <vector>
 
 #include "platform/linux/perf_objects.h"
 #include "platform/linux/procfs.h"
@@ -18,6 +32,7 @@ PDH_STATUS status(DWORD value)
 {
     return static_cast<PDH_STATUS>(value);
 }
+
 
 void appendName(std::string& list, const std::string& name)
 {
@@ -57,6 +72,86 @@ PDH_STATUS checkSource(LPCSTR dataSource, LPCSTR machine)
         return status(PDH_CSTATUS_NO_MACHINE);
     }
     return ERROR_SUCCESS;
+}
+
+const int64_t READING_REUSE_NS = 100000000;
+
+int64_t monotonicNanoseconds()
+{
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+struct EnumerationReading {
+    unsigned collection;  // collectionNumber() when it began; 0: none
+    int64_t beganNs;
+    std::vector<const PerfObject*> listed;
+};
+
+struct Listing {
+    const PerfObject* object;  // null: none
+    unsigned collection;       // collectionNumber() when it was taken
+    int64_t takenNs;
+    std::vector<int> pids;
+    std::string instances;
+};
+
+EnumerationReading reading = {0, 0, {}};
+Listing lastListing = {nullptr, 0, 0, {}, {}};
+
+bool recent(int64_t sinceNs, int64_t nowNs)
+{
+    return nowNs - sinceNs < READING_REUSE_NS;
+}
+
+bool listedIn(const EnumerationReading& current, const PerfObject* object)
+{
+    for (const PerfObject* listed : current.listed) {
+        if (listed == object) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The MULTI_SZ list of the object's instances as they are now (an object
+// without instances has none at all).
+std::string instanceList(const PerfObject* object)
+{
+    int64_t now = monotonicNanoseconds();
+    bool fromProcesses = object == &processObject || object == &threadObject;
+    // A collection, or tests pointing the layer at other files, begins a
+    // new reading: nothing from before it is answered.
+    if (lastListing.object == object && lastListing.collection == collectionNumber() &&
+        recent(lastListing.takenNs, now) &&
+        (!fromProcesses || listProcessIds() == lastListing.pids)) {
+        return lastListing.instances;
+    }
+    bool joins = reading.collection != 0 && reading.collection == collectionNumber() &&
+                 recent(reading.beganNs, now) && !listedIn(reading, object);
+    if (!joins) {
+        beginCollection();
+        reading.collection = collectionNumber();
+        reading.beganNs = now;
+        reading.listed.clear();
+    }
+    reading.listed.push_back(object);
+
+    ObjectSample sample;
+    sample.timeNs = sampleClockNanoseconds();
+    object->sample(SOURCE_NAMES_ONLY, sample);
+    std::string instances;
+    for (const InstanceSample& instance : sample.instances) {
+        appendName(instances, instance.name);
+    }
+    finishList(instances);
+    lastListing.object = object;
+    lastListing.collection = collectionNumber();
+    lastListing.takenNs = now;
+    lastListing.pids = fromProcesses ? processIds() : std::vector<int>();
+    lastListing.instances = instances;
+    return instances;
 }
 
 } // namespace
@@ -113,14 +208,7 @@ PDH_STATUS PdhEnumObjectItemsA(LPCSTR szDataSource, LPCSTR szMachineName, LPCSTR
     // An object without instances has no instance list at all: size 0.
     std::string instances;
     if (object->hasInstances) {
-        beginCollection();
-        ObjectSample sample;
-        sample.timeNs = sampleClockNanoseconds();
-        object->sample(0, sample);
-        for (const InstanceSample& instance : sample.instances) {
-            appendName(instances, instance.name);
-        }
-        finishList(instances);
+        instances = instanceList(object);
     }
 
     if (!fits(counters, mszCounterList, *pcchCounterListLength) ||

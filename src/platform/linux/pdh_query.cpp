@@ -6,7 +6,8 @@
 // counter's path (name and index) in it again, so that a path follows the
 // n-th instance of its name, and a two-sample value is refused when that is no
 // longer the instance of the previous collection.
-#include <memory>
+#include <cstring>
+#include <deque>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -42,7 +43,7 @@ struct LinuxCounter {
 };
 
 struct LinuxQuery {
-    std::vector<std::unique_ptr<LinuxCounter>> counters;
+    std::deque<LinuxCounter> counters;  // a deque: handles are addresses and stay put
     std::vector<ObjectState> objects;
 };
 
@@ -65,6 +66,18 @@ bool isTwoSample(CounterKind kind)
 {
     return kind == KIND_RATE || kind == KIND_PERCENT || kind == KIND_PERCENT_INVERSE;
 }
+
+// The program adds the counters of one instance one after another, in the
+// object's order, so a path most often starts like the one before and names
+// the counter after its counter: the parse of that start is kept and reused.
+struct ParsedPrefix {
+    std::string text;          // the path up to and with its last backslash
+    CounterPath path;
+    const PerfObject* object;  // null: nothing kept
+    int counterHint;
+};
+
+ParsedPrefix lastPrefix = {std::string(), CounterPath(), nullptr, 0};
 
 size_t stateFor(LinuxQuery& query, const PerfObject* object)
 {
@@ -196,19 +209,33 @@ PDH_STATUS PdhAddCounterA(PDH_HQUERY hQuery, LPCSTR szFullCounterPath, DWORD_PTR
     if (!szFullCounterPath || !phCounter) {
         return status(PDH_INVALID_ARGUMENT);
     }
-    CounterPath path;
-    PDH_STATUS parsed = parseCounterPath(szFullCounterPath, path);
-    if (parsed != ERROR_SUCCESS) {
-        return parsed;
+    CounterPath& path = lastPrefix.path;
+    const char* counterName = strrchr(szFullCounterPath, '\\');
+    size_t prefixLength = counterName ? static_cast<size_t>(counterName - szFullCounterPath) + 1 : 0;
+    bool samePrefix = lastPrefix.object && counterName && counterName[1] != '\0' &&
+                      lastPrefix.text.size() == prefixLength &&
+                      memcmp(lastPrefix.text.data(), szFullCounterPath, prefixLength) == 0;
+    if (samePrefix) {
+        path.counter.assign(counterName + 1);
+    } else {
+        lastPrefix.object = nullptr;
+        PDH_STATUS parsed = parseCounterPath(szFullCounterPath, path);
+        if (parsed != ERROR_SUCCESS) {
+            return parsed;
+        }
+        lastPrefix.object = findPerfObject(path.object);
+        if (!lastPrefix.object) {
+            return status(PDH_CSTATUS_NO_OBJECT);
+        }
+        // A well-formed path's counter name follows its last backslash.
+        lastPrefix.text.assign(szFullCounterPath, prefixLength);
     }
-    const PerfObject* object = findPerfObject(path.object);
-    if (!object) {
-        return status(PDH_CSTATUS_NO_OBJECT);
-    }
-    int counterIndex = findCounter(object, path.counter);
+    const PerfObject* object = lastPrefix.object;
+    int counterIndex = findCounter(object, path.counter, lastPrefix.counterHint);
     if (counterIndex < 0) {
         return status(PDH_CSTATUS_NO_COUNTER);
     }
+    lastPrefix.counterHint = counterIndex + 1;
     if (path.hasInstance != object->hasInstances) {
         // An instance named for an object without instances, or none for one
         // that has them.
@@ -217,19 +244,19 @@ PDH_STATUS PdhAddCounterA(PDH_HQUERY hQuery, LPCSTR szFullCounterPath, DWORD_PTR
     LinuxQuery* query = static_cast<LinuxQuery*>(hQuery);
     size_t state = stateFor(*query, object);
     query->objects[state].sources |= object->counters[counterIndex].sources;
-    std::unique_ptr<LinuxCounter> counter(new LinuxCounter());
-    counter->query = query;
-    counter->state = state;
-    counter->counter = counterIndex;
-    counter->hasInstance = path.hasInstance;
-    counter->instance = path.instance;
-    counter->instanceIndex = path.instanceIndex;
-    counter->collections = 0;
-    counter->previous = CounterReading{false, InstanceIdentity{0, 0}, RawValue{0, 0, false}, 0};
-    counter->latest = counter->previous;
-    *phCounter = counter.get();
-    liveCounters.insert(counter.get());
-    query->counters.push_back(std::move(counter));
+    query->counters.emplace_back();
+    LinuxCounter& counter = query->counters.back();
+    counter.query = query;
+    counter.state = state;
+    counter.counter = counterIndex;
+    counter.hasInstance = path.hasInstance;
+    counter.instance = path.instance;
+    counter.instanceIndex = path.instanceIndex;
+    counter.collections = 0;
+    counter.previous = CounterReading{false, InstanceIdentity{0, 0}, RawValue{0, 0, false}, 0};
+    counter.latest = counter.previous;
+    *phCounter = &counter;
+    liveCounters.insert(&counter);
     return ERROR_SUCCESS;
 }
 
@@ -246,10 +273,10 @@ PDH_STATUS PdhCollectQueryData(PDH_HQUERY hQuery)
     for (ObjectState& state : query->objects) {
         takeSample(state);
     }
-    for (auto& counter : query->counters) {
-        counter->previous = counter->latest;
-        counter->latest = resolve(*counter, query->objects[counter->state]);
-        ++counter->collections;
+    for (LinuxCounter& counter : query->counters) {
+        counter.previous = counter.latest;
+        counter.latest = resolve(counter, query->objects[counter.state]);
+        ++counter.collections;
     }
     return ERROR_SUCCESS;
 }
@@ -301,8 +328,12 @@ PDH_STATUS PdhCloseQuery(PDH_HQUERY hQuery)
         return status(PDH_INVALID_HANDLE);
     }
     LinuxQuery* query = static_cast<LinuxQuery*>(hQuery);
-    for (auto& counter : query->counters) {
-        liveCounters.erase(counter.get());
+    if (liveCounters.size() == query->counters.size()) {
+        liveCounters.clear();  // they are all this query's: the common case
+    } else {
+        for (LinuxCounter& counter : query->counters) {
+            liveCounters.erase(&counter);
+        }
     }
     liveQueries.erase(query);
     delete query;

@@ -59,6 +59,9 @@ struct ObjectSample {
     std::vector<InstanceSample> instances;
 };
 
+// Above every object's own source bits: the enumeration asks for names only.
+const unsigned SOURCE_NAMES_ONLY = 0x80000000u;
+
 struct PerfObject {
     const char* name;
     const CounterDef* counters;
@@ -70,7 +73,10 @@ struct PerfObject {
     bool totalFollowsChurn;
     // Reads the instances and, for the counters whose source bits are in
     // `sources`, their raw values.  With no bits it reads only what the
-    // instance names need.  An object without instances appends one instance.
+    // instance names and the values that come with them need; with
+    // SOURCE_NAMES_ONLY, what the names need and nothing else (an object may
+    // then leave out its values).  An object without instances appends one
+    // instance.
     void (*sample)(unsigned sources, ObjectSample& sample);
 };
 
@@ -89,8 +95,9 @@ extern const PerfObject* const perfObjects[];
 extern const int perfObjectCount;
 
 const PerfObject* findPerfObject(const std::string& name);
-// The counter's position in the object, or -1.
-int findCounter(const PerfObject* object, const std::string& name);
+// The counter's position in the object, or -1; the position `hint` is
+// looked at first.
+int findCounter(const PerfObject* object, const std::string& name, int hint = -1);
 
 // Helpers for the objects' sample functions.
 InstanceSample& addInstance(ObjectSample& sample, const PerfObject& object, std::string name,

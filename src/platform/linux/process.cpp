@@ -1,6 +1,7 @@
 // Process: one instance per /proc/[pid], by pid, named by its command name,
-// then "_Total".  stat is read for every process (it gives the name); status,
-// io and the fd directory only when a counter in use needs them.
+// then "_Total".  stat is read for every process (it gives the name; Thread
+// shares the reading); status, io and the fd directory only when a counter in
+// use needs them.
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -131,11 +132,9 @@ void countDescriptor(const char* entry, void* context)
 // the caller then drops the instance.
 bool readProcess(int pid, int directory, unsigned sources, ObjectSample& sample)
 {
-    if (readFileAt(directory, "stat", buffer) != READ_OK) {
-        return false;
-    }
+    const std::string* statText = processStat(pid, directory);
     TaskStat stat;
-    if (!parseTaskStat(buffer.c_str(), stat)) {
+    if (!statText || !parseTaskStat(statText->c_str(), stat)) {
         return false;
     }
     InstanceSample& instance =
@@ -189,18 +188,25 @@ bool readProcess(int pid, int directory, unsigned sources, ObjectSample& sample)
 void sampleProcesses(unsigned sources, ObjectSample& sample)
 {
     int proc = procDirectory();
+    // The names alone need only stat, which is read by its path; the other
+    // files are read under the process's directory, so that all are of one
+    // process even when its pid is reused meanwhile.
+    bool ownDirectory = (sources & (SOURCE_STATUS | SOURCE_IO | SOURCE_FD)) != 0;
     for (int pid : processIds()) {
-        char name[16];
-        snprintf(name, sizeof name, "%d", pid);
-        int directory = openat(proc, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (directory < 0) {
-            continue;
+        int directory = -1;
+        if (ownDirectory) {
+            directory = openat(proc, processPath(pid, "").text, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (directory < 0) {
+                continue;
+            }
         }
         size_t before = sample.instances.size();
         if (!readProcess(pid, directory, sources, sample)) {
             sample.instances.resize(before);
         }
-        close(directory);
+        if (directory >= 0) {
+            close(directory);
+        }
     }
     // Read after the processes, so that none started after the reading.
     int64_t uptime;

@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <unordered_map>
 
 namespace {
 
@@ -36,6 +40,9 @@ struct SourceCache {
     bool readable[PROC_FILE_COUNT];
     std::vector<int> pids;
     bool pidsListed;
+    // Per pid: its stat text, or null once it proved unreadable.
+    std::unordered_map<int, std::unique_ptr<std::string>> processStats;
+    unsigned collections;
 };
 
 SourceCache cache;
@@ -133,16 +140,12 @@ ReadResult readFileAt(int directoryFd, const char* name, std::string& buffer)
     if (fd < 0) {
         return resultOfError(errno);
     }
-    if (buffer.capacity() < 4096) {
-        buffer.reserve(4096);
-    }
-    size_t length = 0;
+    // Read through a scratch block, so that the buffer is never filled with
+    // zeros only to be overwritten.
+    static char scratch[16384];
+    buffer.clear();
     for (;;) {
-        if (length == buffer.capacity()) {
-            buffer.reserve(buffer.capacity() * 2);
-        }
-        buffer.resize(buffer.capacity());
-        ssize_t got = read(fd, &buffer[length], buffer.size() - length);
+        ssize_t got = read(fd, scratch, sizeof scratch);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
@@ -155,10 +158,9 @@ ReadResult readFileAt(int directoryFd, const char* name, std::string& buffer)
         if (got == 0) {
             break;
         }
-        length += static_cast<size_t>(got);
+        buffer.append(scratch, static_cast<size_t>(got));
     }
     close(fd);
-    buffer.resize(length);
     return READ_OK;
 }
 
@@ -198,6 +200,13 @@ void beginCollection()
         cache.loaded[i] = false;
     }
     cache.pidsListed = false;
+    cache.processStats.clear();
+    ++cache.collections;
+}
+
+unsigned collectionNumber()
+{
+    return cache.collections;
 }
 
 const std::string* procFile(ProcFile file)
@@ -210,15 +219,80 @@ const std::string* procFile(ProcFile file)
     return cache.readable[file] ? &cache.text[file] : nullptr;
 }
 
+std::vector<int> listProcessIds()
+{
+    std::vector<int> pids;
+    listDirectoryAt(procDirectory(), ".", collectPid, &pids);
+    std::sort(pids.begin(), pids.end());
+    return pids;
+}
+
 const std::vector<int>& processIds()
 {
     if (!cache.pidsListed) {
         cache.pidsListed = true;
-        cache.pids.clear();
-        listDirectoryAt(procDirectory(), ".", collectPid, &cache.pids);
-        std::sort(cache.pids.begin(), cache.pids.end());
+        cache.pids = listProcessIds();
     }
     return cache.pids;
+}
+
+namespace {
+
+// Each appends at `end`, up to `limit`, and returns the new end.
+char* appendNumber(char* end, char* limit, int value)
+{
+    return std::to_chars(end, limit, value).ptr;
+}
+
+char* appendPart(char* end, char* limit, const char* text)
+{
+    while (*text != '\0' && end < limit) {
+        *end++ = *text++;
+    }
+    return end;
+}
+
+} // namespace
+
+ProcPath processPath(int pid, const char* name)
+{
+    ProcPath path;
+    char* limit = path.text + sizeof path.text - 1;
+    char* end = appendNumber(path.text, limit, pid);
+    if (*name != '\0') {
+        end = appendPart(appendPart(end, limit, "/"), limit, name);
+    }
+    *end = '\0';
+    return path;
+}
+
+ProcPath threadPath(int pid, int tid, const char* name)
+{
+    ProcPath path;
+    char* limit = path.text + sizeof path.text - 1;
+    char* end = appendPart(appendNumber(path.text, limit, pid), limit, "/task/");
+    end = appendPart(appendPart(appendNumber(end, limit, tid), limit, "/"), limit, name);
+    *end = '\0';
+    return path;
+}
+
+const std::string* processStat(int pid, int directory)
+{
+    auto found = cache.processStats.find(pid);
+    if (found != cache.processStats.end()) {
+        return found->second.get();
+    }
+    std::unique_ptr<std::string> text(new std::string());
+    ReadResult result;
+    if (directory >= 0) {
+        result = readFileAt(directory, "stat", *text);
+    } else {
+        result = readFileAt(procDirectory(), processPath(pid, "stat").text, *text);
+    }
+    if (result != READ_OK) {
+        text.reset();
+    }
+    return (cache.processStats[pid] = std::move(text)).get();
 }
 
 bool uptimeNanoseconds(int64_t* uptime)
@@ -303,10 +377,8 @@ int64_t toSigned(uint64_t value)
 
 const char* nextLine(const char* p)
 {
-    while (*p != '\0' && *p != '\n') {
-        ++p;
-    }
-    return *p == '\n' ? p + 1 : p;
+    const char* end = strchrnul(p, '\n');
+    return *end == '\n' ? end + 1 : end;
 }
 
 void scanKeyedNumbers(const char* text, const char* const* keys, int keyCount,

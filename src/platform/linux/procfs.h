@@ -63,10 +63,28 @@ enum ProcFile {
     PROC_FILE_COUNT
 };
 void beginCollection();
+// Counts the collections begun, so that a caller can tell whether the cached
+// texts are still those of its own reading.
+unsigned collectionNumber();
 // The file's text, or null when it cannot be read.
 const std::string* procFile(ProcFile file);
 // The process ids under /proc, ascending, listed once per collection.
 const std::vector<int>& processIds();
+// The same, listed afresh and not kept.
+std::vector<int> listProcessIds();
+// Paths under /proc: "pid", "pid/name" or "pid/task/tid/name", written
+// without snprintf, since a collection builds several per process.
+struct ProcPath {
+    char text[64];
+};
+ProcPath processPath(int pid, const char* name);
+ProcPath threadPath(int pid, int tid, const char* name);
+
+// The text of /proc/[pid]/stat, read at most once per collection: Process and
+// Thread both need it.  Read under `directory`, the process's own directory,
+// when one is open (so that it is the same process as the other files read
+// there), otherwise by its path.  Null when it cannot be read.
+const std::string* processStat(int pid, int directory);
 // /proc/uptime as nanoseconds; false when unreadable.
 bool uptimeNanoseconds(int64_t* uptime);
 // Nanoseconds per clock tick of /proc/[pid]/stat.

@@ -1,11 +1,9 @@
 // Thread: one instance per /proc/[pid]/task/[tid], by pid then tid, named
 // "process/k" with k the thread's ordinal by tid within its process.  The
-// names need only the process's stat and the task listing; each thread's own
-// stat and status are read when a counter in use needs them.
+// names need only the process's stat (its name and thread count); a
+// collection lists the tasks, and reads each thread's own stat and status when
+// a counter in use needs them.
 #include <algorithm>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "platform/linux/perf_objects.h"
 #include "platform/linux/procfs.h"
@@ -47,13 +45,11 @@ void collectTid(const char* entry, void* context)
 }
 
 // Reads one thread into `instance`.  False when it went away meanwhile.
-bool readThread(int directory, int tid, unsigned sources, ObjectSample& sample,
+bool readThread(int proc, int pid, int tid, unsigned sources, ObjectSample& sample,
                 InstanceSample& instance)
 {
-    char path[40];
     if (sources & SOURCE_TASK_STAT) {
-        snprintf(path, sizeof path, "task/%d/stat", tid);
-        ReadResult result = readFileAt(directory, path, buffer);
+        ReadResult result = readFileAt(proc, threadPath(pid, tid, "stat").text, buffer);
         if (result == READ_GONE) {
             return false;
         }
@@ -71,8 +67,7 @@ bool readThread(int directory, int tid, unsigned sources, ObjectSample& sample,
         }
     }
     if (sources & SOURCE_TASK_STATUS) {
-        snprintf(path, sizeof path, "task/%d/status", tid);
-        ReadResult result = readFileAt(directory, path, buffer);
+        ReadResult result = readFileAt(proc, threadPath(pid, tid, "status").text, buffer);
         if (result == READ_GONE) {
             return false;
         }
@@ -90,18 +85,24 @@ bool readThread(int directory, int tid, unsigned sources, ObjectSample& sample,
     return true;
 }
 
-void readProcessThreads(int pid, int directory, unsigned sources, ObjectSample& sample)
+void readProcessThreads(int proc, int pid, unsigned sources, ObjectSample& sample)
 {
-    if (readFileAt(directory, "stat", buffer) != READ_OK) {
-        return;
-    }
+    const std::string* statText = processStat(pid, -1);
     TaskStat stat;
-    if (!parseTaskStat(buffer.c_str(), stat)) {
+    if (!statText || !parseTaskStat(statText->c_str(), stat)) {
         return;
     }
     std::string process = instanceNameFromSystem(stat.name, stat.nameLength);
+    if (sources & SOURCE_NAMES_ONLY) {
+        // The names are the process's and an ordinal: its thread count is enough.
+        for (int64_t ordinal = 0; ordinal < stat.threadCount; ++ordinal) {
+            addInstance(sample, threadObject, process + "/" + std::to_string(ordinal),
+                        InstanceIdentity{0, 0});
+        }
+        return;
+    }
     std::vector<int> tids;
-    if (listDirectoryAt(directory, "task", collectTid, &tids) != READ_OK) {
+    if (listDirectoryAt(proc, processPath(pid, "task").text, collectTid, &tids) != READ_OK) {
         return;
     }
     std::sort(tids.begin(), tids.end());
@@ -112,7 +113,7 @@ void readProcessThreads(int pid, int directory, unsigned sources, ObjectSample& 
                         InstanceIdentity{static_cast<uint64_t>(tid), 0});
         setValue(instance, ID_PROCESS, pid);
         setValue(instance, ID_THREAD, tid);
-        if (readThread(directory, tid, sources, sample, instance)) {
+        if (readThread(proc, pid, tid, sources, sample, instance)) {
             ++ordinal;
         } else {
             sample.instances.pop_back();  // the ordinals count the threads that are left
@@ -122,16 +123,11 @@ void readProcessThreads(int pid, int directory, unsigned sources, ObjectSample& 
 
 void sampleThreads(unsigned sources, ObjectSample& sample)
 {
+    // Every file by its path under /proc, without opening each process's
+    // directory: a thread is told from another by its tid and start time.
     int proc = procDirectory();
     for (int pid : processIds()) {
-        char name[16];
-        snprintf(name, sizeof name, "%d", pid);
-        int directory = openat(proc, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (directory < 0) {
-            continue;
-        }
-        readProcessThreads(pid, directory, sources, sample);
-        close(directory);
+        readProcessThreads(proc, pid, sources, sample);
     }
     int64_t uptime = 0;
     bool haveUptime = (sources & SOURCE_UPTIME) && uptimeNanoseconds(&uptime);

@@ -86,6 +86,38 @@ TEST_F(LinuxAddCounterTest, StatusOfEachKindOfPath)
     EXPECT_EQ(tryAdd("\\Process\\ID Process"), static_cast<PDH_STATUS>(PDH_CSTATUS_NO_INSTANCE));
 }
 
+// Paths are added a whole instance at a time, so the layer keeps the parse of
+// the part before the counter name: a path that shares it must still be taken
+// apart on its own merits.
+TEST_F(LinuxAddCounterTest, PathsSharingTheirStartWithTheOneBeforeAreJudgedWhole)
+{
+    PDH_HQUERY query = openQuery();
+    PDH_HCOUNTER id = add(query, "\\Process(worker#1)\\ID Process");
+    PDH_HCOUNTER threads = add(query, "\\Process(worker#1)\\Thread Count");
+    PDH_HCOUNTER parent = add(query, "\\Process(worker#1)\\Creating Process ID");
+    PDH_HCOUNTER again = add(query, "\\Process(worker#1)\\ID Process");
+    PDH_HCOUNTER first = add(query, "\\Process(worker#0)\\ID Process");
+    collect(query);
+    EXPECT_EQ(value(id), 301);
+    EXPECT_EQ(value(threads), 2);
+    EXPECT_EQ(value(parent), 1);
+    EXPECT_EQ(value(again), 301);
+    EXPECT_EQ(value(first), 300);
+
+    EXPECT_EQ(tryAdd("\\Process(worker#1)\\ID Process"), ERROR_SUCCESS);
+    EXPECT_EQ(tryAdd("\\Process(worker#1)\\ID Apples"),
+              static_cast<PDH_STATUS>(PDH_CSTATUS_NO_COUNTER));
+    EXPECT_EQ(tryAdd("\\Process(worker#1)\\"), BAD_NAME);
+    EXPECT_EQ(tryAdd("\\Process(worker#1)\\ID Process\\"), BAD_NAME);
+    EXPECT_EQ(tryAdd("\\Disk(worker#1)\\ID Process"),
+              static_cast<PDH_STATUS>(PDH_CSTATUS_NO_OBJECT));
+    EXPECT_EQ(tryAdd("\\Disk(worker#1)\\Thread Count"),
+              static_cast<PDH_STATUS>(PDH_CSTATUS_NO_OBJECT))
+        << "an unknown object stays unknown for the next path";
+    EXPECT_EQ(tryAdd("\\Memory\\Available Bytes"), ERROR_SUCCESS);
+    EXPECT_EQ(tryAdd("\\Memory\\ID Process"), static_cast<PDH_STATUS>(PDH_CSTATUS_NO_COUNTER));
+}
+
 TEST_F(LinuxAddCounterTest, PathToAnInstanceThatDoesNotExistIsAcceptedAndItsFetchFails)
 {
     Fetched fetched = sampleOnce("\\Process(nobody)\\ID Process");

@@ -152,6 +152,49 @@ TEST_F(LinuxEnumerationTest, InstanceListThatShrankStillFills)
                                         "_Total"}));
 }
 
+// A program lists every object in a row; the layer reads each process's stat
+// once for all of them, and reads afresh for an object listed again.
+TEST_F(LinuxEnumerationTest, ObjectsListedInARowShareOneReadingOfTheProcesses)
+{
+    TreeCopy tree(sampleTree("crafted/t0"));
+    useTrees(tree.path() + "/proc", sampleTree("crafted/sys"));
+    EXPECT_EQ(enumerateItems("Process").instances,
+              (std::vector<std::string>{"kworker_0:1", "my [odd] prog]", "worker", "worker",
+                                        "stuck", "_Total"}));
+    // "stuck" renames itself; Thread takes the names Process read.
+    tree.write("proc/400/stat",
+               "400 (unstuck) D 1 400 400 0 -1 4194304 0 0 0 0 0 0 0 0 20 0 1 0 70000 1000 10 "
+               "18446744073709551615 1 1 0 0 0 0 0 0 0 0 0 0 17 0 0 0 0 0 0\n");
+    EXPECT_EQ(enumerateItems("Thread").instances,
+              (std::vector<std::string>{"kworker_0:1/0", "my [odd] prog]/0", "worker/0",
+                                        "worker/0", "worker/1", "stuck/0"}));
+    ItemLists again = enumerateItems("Process");
+    EXPECT_EQ(again.instances.at(4), "unstuck");
+    ItemLists threads = enumerateItems("Thread");
+    EXPECT_EQ(threads.instances.back(), "unstuck/0");
+}
+
+// The names need only each process's thread count; a collection lists the
+// tasks, and the two agree on a process whose threads stay put.
+TEST_F(LinuxEnumerationTest, ThreadNamesFollowEachProcessThreadCount)
+{
+    TreeCopy tree(sampleTree("crafted/t0"));
+    useTrees(tree.path() + "/proc", sampleTree("crafted/sys"));
+    // A third thread of 301, seen in its stat before its task directory shows.
+    tree.write("proc/301/stat",
+               "301 (worker) S 1 301 301 0 -1 4194304 300 0 0 0 50 10 0 0 20 0 3 0 60100 "
+               "2000000 100 18446744073709551615 1 1 0 0 0 0 0 0 0 0 0 0 17 0 0 0 0 0 0\n");
+    EXPECT_EQ(enumerateItems("Thread").instances,
+              (std::vector<std::string>{"kworker_0:1/0", "my [odd] prog]/0", "worker/0",
+                                        "worker/0", "worker/1", "worker/2", "stuck/0"}));
+    PDH_HQUERY query = openQuery();
+    PDH_HCOUNTER third = add(query, "\\Thread(worker/2)\\ID Thread");
+    PDH_HCOUNTER second = add(query, "\\Thread(worker/1)\\ID Thread");
+    collect(query);
+    EXPECT_EQ(fetch(third).counterStatus, PDH_CSTATUS_NO_INSTANCE);
+    EXPECT_EQ(value(second), 302);
+}
+
 TEST_F(LinuxEnumerationTest, ItemsOfAnUnknownObject)
 {
     DWORD counterSize = 0;

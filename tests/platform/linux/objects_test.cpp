@@ -178,6 +178,23 @@ TEST_F(LinuxObjectsTest, MemoryLineMissingFailsOnlyItsCounters)
     EXPECT_EQ(oneLarge("\\Memory\\Committed Bytes"), 3000000LL * KB);
 }
 
+// Files are read through a scratch block a fraction of this size: the lines
+// at the end must arrive whole.
+TEST_F(LinuxObjectsTest, FilesLongerThanOneReadAreReadWhole)
+{
+    TreeCopy tree(sampleTree("crafted/t0"));
+    std::string meminfo;
+    for (int i = 0; meminfo.size() < 100000; i++) {
+        meminfo += "Filler" + std::to_string(i) + ":       " + std::to_string(i) + " kB\n";
+    }
+    meminfo += "MemTotal:        8000000 kB\nMemFree:         1000000 kB\n"
+               "MemAvailable:    4194304 kB\n";
+    tree.write("proc/meminfo", meminfo);
+    useTrees(tree.path() + "/proc", sampleTree("crafted/sys"));
+    EXPECT_EQ(one("\\Memory\\Available KBytes"), 4194304);
+    EXPECT_EQ(one("\\Memory\\Free & Zero Page List Bytes"), 1000000 * KB);
+}
+
 TEST_F(LinuxObjectsTest, SystemCountsProcessesAndReadsLoadavgStatAndUptime)
 {
     EXPECT_TRUE(instances("System").empty());
