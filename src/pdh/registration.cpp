@@ -1,6 +1,6 @@
 #include "pdh/registration.h"
 
-#include <cstdio>
+#include <charconv>
 #include <cstring>
 
 #include "driver/memory.h"
@@ -10,18 +10,32 @@
 static const char NO_INSTANCE_NAME[] = "UNNAMED";
 static const char SELECT_ALL[] = "*";
 
+// Built piece by piece rather than with snprintf: -a builds one path per
+// counter of every instance, and formatting them was a good part of its cost.
 bool buildCounterPath(char* path, int capacity, const char* objectName,
                       const char* instanceName, int32_t instanceIndex, const char* counterName)
 {
-    int length;
-    if (instanceName == nullptr) {
-        length = snprintf(path, static_cast<size_t>(capacity), "\\%s\\%s", objectName,
-                          counterName);
-    } else {
-        length = snprintf(path, static_cast<size_t>(capacity), "\\%s(%s#%d)\\%s", objectName,
-                          instanceName, static_cast<int>(instanceIndex), counterName);
+    char index[12];
+    std::to_chars_result digits = std::to_chars(index, index + sizeof index - 1, instanceIndex);
+    *digits.ptr = '\0';
+    const char* withInstance[] = {"\\", objectName, "(", instanceName, "#", index, ")\\",
+                                  counterName};
+    const char* withoutInstance[] = {"\\", objectName, "\\", counterName};
+    const char* const* parts = instanceName != nullptr ? withInstance : withoutInstance;
+    size_t partCount = instanceName != nullptr ? sizeof withInstance / sizeof withInstance[0]
+                                               : sizeof withoutInstance / sizeof withoutInstance[0];
+    size_t room = capacity > 0 ? static_cast<size_t>(capacity) : 0;
+    size_t length = 0;
+    for (size_t i = 0; i < partCount; i++) {
+        size_t partLength = strlen(parts[i]);
+        if (partLength >= room - length) {
+            return false;
+        }
+        memcpy(path + length, parts[i], partLength);
+        length += partLength;
     }
-    return length >= 0 && length < capacity;
+    path[length] = '\0';
+    return true;
 }
 
 // The number of names before `instance` in the block `instances` that equal

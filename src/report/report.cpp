@@ -1,5 +1,6 @@
 #include "report/report.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "cli/run_settings.h"
@@ -41,6 +42,28 @@ static void printLists(NodeList* dataTree)
     }
 }
 
+struct ValueText {
+    char text[12];
+};
+
+// The table form of a value: "%u" with FLAG_DECIMAL, else "%08x".  Written by
+// hand because a table of every counter formats thousands of them.
+static ValueText valueText(uint32_t value)
+{
+    ValueText result;
+    if ((runSettings.flags & FLAG_DECIMAL) != 0) {
+        *std::to_chars(result.text, result.text + sizeof result.text - 1, value).ptr = '\0';
+        return result;
+    }
+    static const char HEX_DIGITS[] = "0123456789abcdef";
+    for (int i = 7; i >= 0; i--) {
+        result.text[i] = HEX_DIGITS[value & 0xFu];
+        value >>= 4;
+    }
+    result.text[8] = '\0';
+    return result;
+}
+
 static void appendText(CellTable* table, const char* text)
 {
     appendCell(table, createCell(text));
@@ -53,10 +76,7 @@ static void appendValue(CellTable* table, NodeList* counters, const char* counte
         appendText(table, " ");
         return;
     }
-    char text[16];
-    snprintf(text, sizeof text,
-             (runSettings.flags & FLAG_DECIMAL) != 0 ? "%u" : "%08x", counter->data);
-    appendText(table, text);
+    appendText(table, valueText(counter->data).text);
 }
 
 // One table: the chunk's `placed` column names starting at `firstColumn`.

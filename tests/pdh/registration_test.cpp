@@ -136,6 +136,20 @@ TEST_F(RegisterAllTest, CounterPathsAreBuiltOrRefusedByLength)
     memset(guarded, '#', sizeof guarded);
     EXPECT_FALSE(buildCounterPath(guarded, 16, "Obj", nullptr, 0, "counter12345")); // 17
     EXPECT_EQ(guarded[16], '#') << "written past the capacity";
+    EXPECT_FALSE(buildCounterPath(guarded, 16, "Obj", nullptr, 0, "counter1234")); // 16
+    EXPECT_EQ(guarded[16], '#');
+    EXPECT_TRUE(buildCounterPath(guarded, 16, "Obj", nullptr, 0, "counter123")); // 15
+    EXPECT_STREQ(guarded, "\\Obj\\counter123");
+
+    // The index as "%d" would write it, whatever its size.
+    char wide[64];
+    EXPECT_TRUE(buildCounterPath(wide, sizeof wide, "P", "i", 2147483647, "c"));
+    EXPECT_STREQ(wide, "\\P(i#2147483647)\\c");
+    EXPECT_TRUE(buildCounterPath(wide, sizeof wide, "P", "i", -2147483647 - 1, "c"));
+    EXPECT_STREQ(wide, "\\P(i#-2147483648)\\c");
+    EXPECT_TRUE(buildCounterPath(wide, sizeof wide, "P", "", 0, ""));
+    EXPECT_STREQ(wide, "\\P(#0)\\");
+    EXPECT_FALSE(buildCounterPath(wide, 0, "P", "i", 0, "c"));
 }
 
 } // namespace
