@@ -7,7 +7,8 @@
 // n-th instance of its name, and a two-sample value is refused when that is no
 // longer the instance of the previous collection.
 #include <cstring>
-#include <deque>
+#include <map>
+#include <memory>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -42,19 +43,67 @@ struct LinuxCounter {
     CounterReading latest;
 };
 
+// Counters are kept in blocks that never move, so that a counter's handle can
+// be its record's address; a block per counter, or a set of every handle,
+// cost more than the rest of adding a counter.
+const size_t COUNTER_BLOCK = 256;
+
+struct CounterBlock {
+    std::unique_ptr<LinuxCounter[]> records;
+    size_t used;
+};
+
 struct LinuxQuery {
-    std::deque<LinuxCounter> counters;  // a deque: handles are addresses and stay put
+    std::vector<CounterBlock> blocks;
+    size_t counterCount = 0;
     std::vector<ObjectState> objects;
 };
 
 // Handles are the records' addresses; only those handed out and not yet
 // closed are accepted, each as what it is.
 std::unordered_set<const void*> liveQueries;
-std::unordered_set<const void*> liveCounters;
+
+struct BlockOwner {
+    LinuxQuery* query;
+    size_t block;
+};
+std::map<uintptr_t, BlockOwner> liveBlocks;  // by the address of each block's first record
 
 bool isLive(const std::unordered_set<const void*>& handles, const void* handle)
 {
     return handle && handles.count(handle) != 0;
+}
+
+LinuxCounter& newCounter(LinuxQuery& query)
+{
+    if (query.blocks.empty() || query.blocks.back().used == COUNTER_BLOCK) {
+        LinuxCounter* records = new LinuxCounter[COUNTER_BLOCK];
+        query.blocks.emplace_back();
+        query.blocks.back().records.reset(records);
+        query.blocks.back().used = 0;
+        liveBlocks[reinterpret_cast<uintptr_t>(records)] = BlockOwner{&query, query.blocks.size() - 1};
+    }
+    CounterBlock& block = query.blocks.back();
+    ++query.counterCount;
+    return block.records[block.used++];
+}
+
+// The counter whose handle this is, or null when it is none handed out, or
+// its query is closed.
+LinuxCounter* liveCounter(const void* handle)
+{
+    uintptr_t address = reinterpret_cast<uintptr_t>(handle);
+    auto after = liveBlocks.upper_bound(address);
+    if (!handle || after == liveBlocks.begin()) {
+        return nullptr;
+    }
+    --after;
+    const CounterBlock& block = after->second.query->blocks[after->second.block];
+    uintptr_t offset = address - after->first;
+    if (offset % sizeof(LinuxCounter) != 0 || offset / sizeof(LinuxCounter) >= block.used) {
+        return nullptr;
+    }
+    return &block.records[offset / sizeof(LinuxCounter)];
 }
 
 PDH_STATUS status(DWORD value)
@@ -244,8 +293,7 @@ PDH_STATUS PdhAddCounterA(PDH_HQUERY hQuery, LPCSTR szFullCounterPath, DWORD_PTR
     LinuxQuery* query = static_cast<LinuxQuery*>(hQuery);
     size_t state = stateFor(*query, object);
     query->objects[state].sources |= object->counters[counterIndex].sources;
-    query->counters.emplace_back();
-    LinuxCounter& counter = query->counters.back();
+    LinuxCounter& counter = newCounter(*query);
     counter.query = query;
     counter.state = state;
     counter.counter = counterIndex;
@@ -256,7 +304,6 @@ PDH_STATUS PdhAddCounterA(PDH_HQUERY hQuery, LPCSTR szFullCounterPath, DWORD_PTR
     counter.previous = CounterReading{false, InstanceIdentity{0, 0}, RawValue{0, 0, false}, 0};
     counter.latest = counter.previous;
     *phCounter = &counter;
-    liveCounters.insert(&counter);
     return ERROR_SUCCESS;
 }
 
@@ -266,17 +313,20 @@ PDH_STATUS PdhCollectQueryData(PDH_HQUERY hQuery)
         return status(PDH_INVALID_HANDLE);
     }
     LinuxQuery* query = static_cast<LinuxQuery*>(hQuery);
-    if (query->counters.empty()) {
+    if (query->counterCount == 0) {
         return status(PDH_NO_DATA);
     }
     beginCollection();
     for (ObjectState& state : query->objects) {
         takeSample(state);
     }
-    for (LinuxCounter& counter : query->counters) {
-        counter.previous = counter.latest;
-        counter.latest = resolve(counter, query->objects[counter.state]);
-        ++counter.collections;
+    for (CounterBlock& block : query->blocks) {
+        for (size_t i = 0; i < block.used; ++i) {
+            LinuxCounter& counter = block.records[i];
+            counter.previous = counter.latest;
+            counter.latest = resolve(counter, query->objects[counter.state]);
+            ++counter.collections;
+        }
     }
     return ERROR_SUCCESS;
 }
@@ -284,14 +334,15 @@ PDH_STATUS PdhCollectQueryData(PDH_HQUERY hQuery)
 PDH_STATUS PdhGetFormattedCounterValue(PDH_HCOUNTER hCounter, DWORD dwFormat, LPDWORD lpdwType,
                                        PPDH_FMT_COUNTERVALUE pValue)
 {
-    if (!isLive(liveCounters, hCounter)) {
+    const LinuxCounter* live = liveCounter(hCounter);
+    if (!live) {
         return status(PDH_INVALID_HANDLE);
     }
     DWORD format = dwFormat & (PDH_FMT_LONG | PDH_FMT_DOUBLE | PDH_FMT_LARGE);
     if (!pValue || (format != PDH_FMT_LONG && format != PDH_FMT_DOUBLE && format != PDH_FMT_LARGE)) {
         return status(PDH_INVALID_ARGUMENT);
     }
-    const LinuxCounter& counter = *static_cast<LinuxCounter*>(hCounter);
+    const LinuxCounter& counter = *live;
     const ObjectState& state = counter.query->objects[counter.state];
     const CounterDef& def = state.object->counters[counter.counter];
     if (lpdwType) {
@@ -328,12 +379,8 @@ PDH_STATUS PdhCloseQuery(PDH_HQUERY hQuery)
         return status(PDH_INVALID_HANDLE);
     }
     LinuxQuery* query = static_cast<LinuxQuery*>(hQuery);
-    if (liveCounters.size() == query->counters.size()) {
-        liveCounters.clear();  // they are all this query's: the common case
-    } else {
-        for (LinuxCounter& counter : query->counters) {
-            liveCounters.erase(&counter);
-        }
+    for (const CounterBlock& block : query->blocks) {
+        liveBlocks.erase(reinterpret_cast<uintptr_t>(block.records.get()));
     }
     liveQueries.erase(query);
     delete query;
