@@ -1,7 +1,6 @@
 // Runs commands side by side, round after round, each with its output thrown
 // away, and prints per command the median wall-clock and CPU time, then the
-// ratios asked for.  Each round starts at another command, so that none always
-// runs first.
+// ratios asked for.  Each round runs the commands in a new random order.
 //
 //     bench_live ROUNDS RATIOS -- LABEL PROGRAM [ARGS...] -- LABEL PROGRAM [ARGS...] ...
 //
@@ -16,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -157,12 +157,22 @@ int main(int argc, char** argv)
         return usage();
     }
 
-    size_t count = commands.size();
+    // A fresh order every round, so that no command always follows the same
+    // other.
+    std::vector<size_t> order;
+    for (size_t k = 0; k < commands.size(); ++k) {
+        order.push_back(k);
+    }
+    std::mt19937 random(20261208);
     for (int round = 0; round < rounds; ++round) {
-        for (size_t k = 0; k < count; ++k) {
-            Command& command = commands[(static_cast<size_t>(round) + k) % count];
-            if (!runOnce(command)) {
-                ++command.failures;
+        std::shuffle(order.begin(), order.end(), random);
+        for (size_t k : order) {
+            // Each measured run follows an unmeasured one of the same command,
+            // so that every run finds the processor and caches warm, also
+            // after top, which sleeps before it prints.
+            Command warmUp = commands[k];
+            if (!runOnce(warmUp) || !runOnce(commands[k])) {
+                ++commands[k].failures;
             }
         }
     }

@@ -343,10 +343,14 @@ bool readUnsigned(const char*& p, uint64_t& value)
     if (*q < '0' || *q > '9') {
         return false;
     }
+    // The limits are constants, so that no digit costs a division.
+    const uint64_t lastSafe = UINT64_MAX / 10;
+    const unsigned lastDigit = static_cast<unsigned>(UINT64_MAX % 10);
     uint64_t result = 0;
     for (; *q >= '0' && *q <= '9'; ++q) {
         unsigned digit = static_cast<unsigned>(*q - '0');
-        result = (result > (UINT64_MAX - digit) / 10) ? UINT64_MAX : result * 10 + digit;
+        bool overflows = result > lastSafe || (result == lastSafe && digit > lastDigit);
+        result = overflows ? UINT64_MAX : result * 10 + digit;
     }
     value = result;
     p = q;

@@ -1,0 +1,72 @@
+// The pointer-walking readers and the path writer that every object's
+// sample relies on.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "platform/linux/procfs.h"
+
+namespace {
+
+uint64_t unsignedOf(const char* text, const char** rest = nullptr)
+{
+    const char* p = text;
+    uint64_t value = 12345;
+    EXPECT_TRUE(readUnsigned(p, value)) << text;
+    if (rest != nullptr) {
+        *rest = p;
+    }
+    return value;
+}
+
+TEST(LinuxProcfsTest, UnsignedNumbersAreReadExactlyUpToTheLimitAndSaturateBeyond)
+{
+    EXPECT_EQ(unsignedOf("0"), 0u);
+    EXPECT_EQ(unsignedOf("  \t42 kB"), 42u);
+    EXPECT_EQ(unsignedOf("18446744073709551614"), UINT64_MAX - 1);
+    EXPECT_EQ(unsignedOf("18446744073709551615"), UINT64_MAX);
+    EXPECT_EQ(unsignedOf("18446744073709551616"), UINT64_MAX);
+    EXPECT_EQ(unsignedOf("18446744073709551620"), UINT64_MAX);
+    EXPECT_EQ(unsignedOf("1844674407370955162"), 1844674407370955162u);
+    EXPECT_EQ(unsignedOf("99999999999999999999999"), UINT64_MAX);
+    const char* rest = nullptr;
+    unsignedOf("123456789012345678901234 next", &rest);
+    EXPECT_STREQ(rest, " next") << "every digit is consumed, also past the limit";
+
+    const char* p = "-5";
+    uint64_t value = 7;
+    EXPECT_FALSE(readUnsigned(p, value));
+    EXPECT_EQ(value, 7u);
+    EXPECT_STREQ(p, "-5") << "left alone when no number starts there";
+    int64_t signedValue = 0;
+    EXPECT_TRUE(readSigned(p, signedValue));
+    EXPECT_EQ(signedValue, -5);
+}
+
+TEST(LinuxProcfsTest, KeyedNumbersAreFoundOnlyAtLineStarts)
+{
+    const char* keys[] = {"VmRSS:", "VmSwap:", "Threads:"};
+    uint64_t values[3] = {0, 0, 0};
+    bool found[3];
+    scanKeyedNumbers("Name:\tVmRSS: 1\nVmRSS:\t  2048 kB\nXVmSwap: 9\nThreads:\t3\n", keys, 3,
+                     values, found);
+    EXPECT_TRUE(found[0]);
+    EXPECT_EQ(values[0], 2048u);
+    EXPECT_FALSE(found[1]);
+    EXPECT_TRUE(found[2]);
+    EXPECT_EQ(values[2], 3u);
+    scanKeyedNumbers("VmSwap: 7", keys, 3, values, found);
+    EXPECT_FALSE(found[0]);
+    EXPECT_TRUE(found[1]) << "the last line needs no line end";
+    EXPECT_EQ(values[1], 7u);
+}
+
+TEST(LinuxProcfsTest, PathsUnderProc)
+{
+    EXPECT_STREQ(processPath(1, "").text, "1");
+    EXPECT_STREQ(processPath(2147483647, "stat").text, "2147483647/stat");
+    EXPECT_STREQ(threadPath(300, 302, "status").text, "300/task/302/status");
+}
+
+} // namespace
