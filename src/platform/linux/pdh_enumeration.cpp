@@ -33,7 +33,6 @@ PDH_STATUS status(DWORD value)
     return static_cast<PDH_STATUS>(value);
 }
 
-
 void appendName(std::string& list, const std::string& name)
 {
     list += name;

@@ -117,8 +117,9 @@ bool isTwoSample(CounterKind kind)
 }
 
 // The program adds the counters of one instance one after another, in the
-// object's order, so a path most often starts like the one before and names
-// the counter after its counter: the parse of that start is kept and reused.
+// object's order: a path most often starts like the one before, and names the
+// counter that follows the one before.  So the parse of that start is kept,
+// and the next counter is looked at first.
 struct ParsedPrefix {
     std::string text;          // the path up to and with its last backslash
     CounterPath path;

@@ -2,7 +2,6 @@
 // then "_Total".  stat is read for every process (it gives the name; Thread
 // shares the reading); status, io and the fd directory only when a counter in
 // use needs them.
-#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
