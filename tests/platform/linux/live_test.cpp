@@ -6,19 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
-#include <fcntl.h>
 #include <fstream>
 #include <map>
-#include <poll.h>
 #include <set>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "layer_fixture.h"
+#include "support/forked_process.h"
 
 namespace linuxtest {
 namespace {
@@ -180,68 +176,12 @@ Churn around(Reading reading)
     return churn;
 }
 
-struct ProgramRun {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
 // Runs the shipped binary with `arguments`, no terminal on standard input.
-ProgramRun runProgram(const std::vector<std::string>& arguments)
+ChildResult runProgram(const std::vector<std::string>& arguments)
 {
-    ProgramRun run = {-1, "", ""};
-    int out[2], err[2];
-    if (pipe(out) != 0 || pipe(err) != 0) {
-        ADD_FAILURE() << "pipe";
-        return run;
-    }
-    pid_t child = fork();
-    if (child == 0) {
-        int none = open("/dev/null", O_RDONLY);
-        dup2(none, STDIN_FILENO);
-        dup2(out[1], STDOUT_FILENO);
-        dup2(err[1], STDERR_FILENO);
-        close(out[0]);
-        close(err[0]);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(MIREKAST_BINARY));
-        for (const std::string& argument : arguments) {
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(MIREKAST_BINARY, argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    close(err[1]);
-    struct pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    std::string* sinks[2] = {&run.out, &run.err};
-    int streams = 2;
-    while (streams > 0) {
-        if (poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            break;
-        }
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP))) {
-                char buffer[65536];
-                ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
-                if (got > 0) {
-                    sinks[i]->append(buffer, static_cast<size_t>(got));
-                } else if (got == 0 || errno != EINTR) {
-                    close(fds[i].fd);
-                    fds[i].fd = -1;
-                    --streams;
-                }
-            }
-        }
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
+    std::vector<std::string> args = {MIREKAST_BINARY};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    return runExecutable(MIREKAST_BINARY, args);
 }
 
 // "Object : Instance : Counter = value" lines of -l -d for one counter.
@@ -328,7 +268,7 @@ TEST(LinuxLiveTest, ProcessInstancesAreTheCommandNamesUnderProc)
 
 TEST(LinuxLiveTest, ProgramShowsEveryProcessWithItsRealPid)
 {
-    ProgramRun run;
+    ChildResult run;
     Churn churn = around([&run] {
         run = runProgram({"-s", "{Process", "-i", "*", "-c", "ID Process}", "-l", "-d"});
     });
@@ -396,7 +336,7 @@ TEST(LinuxLiveTest, AvailableBytesAgreesWithMemAvailable)
 TEST(LinuxLiveTest, ProgramShowsAvailableMemoryAsMemAvailable)
 {
     long long before = memAvailableKb();
-    ProgramRun run = runProgram({"-s", "{Memory", "-i", "*", "-c", "Available KBytes",
+    ChildResult run = runProgram({"-s", "{Memory", "-i", "*", "-c", "Available KBytes",
                                  "Available Bytes}", "-l", "-d"});
     long long after = memAvailableKb();
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -427,7 +367,7 @@ TEST(LinuxLiveTest, ProcessorHasOneInstancePerOnlineCpuAndTotal)
 
 TEST(LinuxLiveTest, ProgramShowsProcessorSharesAfterTwoCollections)
 {
-    ProgramRun run =
+    ChildResult run =
         runProgram({"-s", "{Processor", "-i", "*", "-c", "% Processor Time}", "-r1", "-l", "-d"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     std::vector<std::string> names;
@@ -445,7 +385,7 @@ TEST(LinuxLiveTest, ProgramShowsProcessorSharesAfterTwoCollections)
 TEST(LinuxLiveTest, ProgramShowsSystemRatesAfterTwoCollections)
 {
     // A machine switches contexts many times a second; -1 would be a failure.
-    ProgramRun run = runProgram({"-s", "{System", "-i", "*", "-c", "Context Switches/sec",
+    ChildResult run = runProgram({"-s", "{System", "-i", "*", "-c", "Context Switches/sec",
                                  "Process Creations/sec}", "-r1", "-l", "-d"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     std::istringstream lines(run.out);
