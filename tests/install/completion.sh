@@ -9,12 +9,7 @@ set -uo pipefail
 completion=$1
 binary=$2
 
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-failures=0
-checks=0
-pass() { checks=$((checks + 1)); }
-fail() { checks=$((checks + 1)); failures=$((failures + 1)); echo "FAIL: $*"; }
+. "$(dirname "$0")/checks.bash"
 
 # Prints the completions, one a line, for the command line given as words;
 # the last word is the one being completed.  PATH is the caller's.
@@ -169,5 +164,4 @@ if [[ " ${objects[*]} " == *" Processor "* ]]; then
     fi
 fi
 
-echo "$checks checks, $failures failed"
-[ $failures -eq 0 ]
+finish

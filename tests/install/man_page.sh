@@ -13,12 +13,7 @@ page=$2
 
 command -v groff >/dev/null || { echo "groff is not installed"; exit 77; }
 
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-failures=0
-checks=0
-pass() { checks=$((checks + 1)); }
-fail() { checks=$((checks + 1)); failures=$((failures + 1)); echo "FAIL: $*"; }
+. "$(dirname "$0")/checks.bash"
 contains() { # contains WORD LIST...: whether WORD is one of the LIST
     local word=$1 item
     shift
@@ -235,5 +230,4 @@ for command_file in "$scratch"/example*.command; do
 done
 [ $output_examples -ge 3 ] || fail "found only $output_examples output examples in OUTPUT"
 
-echo "$checks checks, $failures failed"
-[ $failures -eq 0 ]
+finish
