@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <unistd.h>
 
 #include "layer_fixture.h"
 
@@ -172,6 +173,53 @@ TEST_F(LinuxEnumerationTest, ObjectsListedInARowShareOneReadingOfTheProcesses)
     EXPECT_EQ(again.instances.at(4), "unstuck");
     ItemLists threads = enumerateItems("Thread");
     EXPECT_EQ(threads.instances.back(), "unstuck/0");
+}
+
+// The filling call that follows a sizing call answers the list that was
+// sized: of Process and Thread while the same processes are there (a process
+// that renames itself in between keeps its old name), of the other objects
+// always.  A moment later, a listing reads afresh.
+TEST_F(LinuxEnumerationTest, FillingCallAnswersTheListItsSizingCallMeasured)
+{
+    TreeCopy tree(sampleTree("crafted/t0"));
+    useTrees(tree.path() + "/proc", sampleTree("crafted/sys"));
+    DWORD counterSize = 0;
+    DWORD instanceSize = 0;
+    EXPECT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "Process", nullptr, &counterSize, nullptr,
+                                  &instanceSize, PERF_DETAIL_WIZARD, 0),
+              MORE_DATA);
+    tree.write("proc/400/stat",
+               "400 (renamed) S 1 400 400 0 -1 4194304 200 0 0 0 5 5 0 0 20 0 1 0 70000 "
+               "1000000 100 18446744073709551615 1 1 0 0 0 0 0 0 0 0 0 0 17 0 0 0 0 0 0\n");
+    std::vector<char> counters(counterSize);
+    std::vector<char> instances(instanceSize);
+    ASSERT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "Process", counters.data(), &counterSize,
+                                  instances.data(), &instanceSize, PERF_DETAIL_WIZARD, 0),
+              ERROR_SUCCESS);
+    EXPECT_EQ(multiSzNames(instances.data(), instanceSize).at(4), "stuck");
+
+    counterSize = 0;
+    instanceSize = 0;
+    EXPECT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "PhysicalDisk", nullptr, &counterSize,
+                                  nullptr, &instanceSize, PERF_DETAIL_WIZARD, 0),
+              MORE_DATA);
+    tree.write("proc/diskstats",
+               "   8       0 sda 1000 0 20000 0 500 0 8000 0 2 1000 3000 0 0 0 0 0 0\n"
+               "   8      16 sdb 1 0 2 0 1 0 2 0 0 1 1 0 0 0 0 0 0\n");
+    std::vector<char> diskCounters(counterSize);
+    std::vector<char> disks(instanceSize);
+    ASSERT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "PhysicalDisk", diskCounters.data(),
+                                  &counterSize, disks.data(), &instanceSize, PERF_DETAIL_WIZARD,
+                                  0),
+              ERROR_SUCCESS);
+    EXPECT_EQ(multiSzNames(disks.data(), instanceSize),
+              (std::vector<std::string>{"sda", "nvme0n1", "_Total"}));
+
+    usleep(150000);
+    EXPECT_EQ(enumerateItems("Process").instances.at(4), "renamed");
+    EXPECT_EQ(enumerateItems("PhysicalDisk").instances,
+              (std::vector<std::string>{"sda", "_Total"}))
+        << "read afresh: nvme0n1 is gone (and sdb, without a device in /sys, is no disk)";
 }
 
 // The names need only each process's thread count; a collection lists the
