@@ -37,7 +37,8 @@ double milliseconds(const struct timeval& time)
     return static_cast<double>(time.tv_sec) * 1e3 + static_cast<double>(time.tv_usec) / 1e3;
 }
 
-bool runOnce(Command& command)
+// Runs the command once; its times are kept when `measured`.
+bool runOnce(Command& command, bool measured)
 {
     auto start = std::chrono::steady_clock::now();
     pid_t child = fork();
@@ -61,8 +62,10 @@ bool runOnce(Command& command)
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         return false;
     }
-    command.wall.push_back(std::chrono::duration<double, std::milli>(end - start).count());
-    command.cpu.push_back(milliseconds(usage.ru_utime) + milliseconds(usage.ru_stime));
+    if (measured) {
+        command.wall.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+        command.cpu.push_back(milliseconds(usage.ru_utime) + milliseconds(usage.ru_stime));
+    }
     return true;
 }
 
@@ -170,8 +173,7 @@ int main(int argc, char** argv)
             // Each measured run follows an unmeasured one of the same command,
             // so that every run finds the processor and caches warm, also
             // after top, which sleeps before it prints.
-            Command warmUp = commands[k];
-            if (!runOnce(warmUp) || !runOnce(commands[k])) {
+            if (!runOnce(commands[k], false) || !runOnce(commands[k], true)) {
                 ++commands[k].failures;
             }
         }
