@@ -131,11 +131,11 @@ void countDescriptor(const char* entry, void* context)
 // the caller then drops the instance.
 bool readProcess(int pid, int directory, unsigned sources, ObjectSample& sample)
 {
-    const std::string* statText = processStat(pid, directory);
-    TaskStat stat;
-    if (!statText || !parseTaskStat(statText->c_str(), stat)) {
+    const TaskStat* found = processStat(pid, directory);
+    if (!found) {
         return false;
     }
+    const TaskStat& stat = *found;
     InstanceSample& instance =
         addInstance(sample, processObject, instanceNameFromSystem(stat.name, stat.nameLength),
                     InstanceIdentity{static_cast<uint64_t>(pid), stat.startTicks});

@@ -33,14 +33,20 @@ int64_t monotonicClock()
 int64_t (*sampleClock)() = monotonicClock;
 StatvfsFunction statvfsFunction = statvfs;
 
+struct ProcessStat {
+    std::string text;
+    TaskStat fields;
+};
+
 struct SourceCache {
     std::string text[PROC_FILE_COUNT];
     bool loaded[PROC_FILE_COUNT];
     bool readable[PROC_FILE_COUNT];
     std::vector<int> pids;
     bool pidsListed;
-    // Per pid: its stat text, or null once it proved unreadable.
-    std::unordered_map<int, std::unique_ptr<std::string>> processStats;
+    // Per pid: its stat, or null once it proved unreadable.  Held by pointer,
+    // since the parsed name points into the text.
+    std::unordered_map<int, std::unique_ptr<ProcessStat>> processStats;
     unsigned collections;
 };
 
@@ -275,23 +281,24 @@ ProcPath threadPath(int pid, int tid, const char* name)
     return path;
 }
 
-const std::string* processStat(int pid, int directory)
+const TaskStat* processStat(int pid, int directory)
 {
     auto found = cache.processStats.find(pid);
     if (found != cache.processStats.end()) {
-        return found->second.get();
+        return found->second ? &found->second->fields : nullptr;
     }
-    std::unique_ptr<std::string> text(new std::string());
+    std::unique_ptr<ProcessStat> stat(new ProcessStat());
     ReadResult result;
     if (directory >= 0) {
-        result = readFileAt(directory, "stat", *text);
+        result = readFileAt(directory, "stat", stat->text);
     } else {
-        result = readFileAt(procDirectory(), processPath(pid, "stat").text, *text);
+        result = readFileAt(procDirectory(), processPath(pid, "stat").text, stat->text);
     }
-    if (result != READ_OK) {
-        text.reset();
+    if (result != READ_OK || !parseTaskStat(stat->text.c_str(), stat->fields)) {
+        stat.reset();
     }
-    return (cache.processStats[pid] = std::move(text)).get();
+    ProcessStat* kept = (cache.processStats[pid] = std::move(stat)).get();
+    return kept ? &kept->fields : nullptr;
 }
 
 bool uptimeNanoseconds(int64_t* uptime)

@@ -80,11 +80,6 @@ struct ProcPath {
 ProcPath processPath(int pid, const char* name);
 ProcPath threadPath(int pid, int tid, const char* name);
 
-// The text of /proc/[pid]/stat, read at most once per collection: Process and
-// Thread both need it.  Read under `directory`, the process's own directory,
-// when one is open (so that it is the same process as the other files read
-// there), otherwise by its path.  Null when it cannot be read.
-const std::string* processStat(int pid, int directory);
 // /proc/uptime as nanoseconds; false when unreadable.
 bool uptimeNanoseconds(int64_t* uptime);
 // Nanoseconds per clock tick of /proc/[pid]/stat.
@@ -130,5 +125,11 @@ struct TaskStat {
     uint64_t virtualBytes;  // field 23
 };
 bool parseTaskStat(const char* text, TaskStat& stat);
+
+// /proc/[pid]/stat, read and parsed at most once per collection: Process and
+// Thread both need it.  Read under `directory`, the process's own directory,
+// when one is open (so that it is the same process as the other files read
+// there), otherwise by its path.  Null when it cannot be read or parsed.
+const TaskStat* processStat(int pid, int directory);
 
 #endif

@@ -87,11 +87,11 @@ bool readThread(int proc, int pid, int tid, unsigned sources, ObjectSample& samp
 
 void readProcessThreads(int proc, int pid, unsigned sources, ObjectSample& sample)
 {
-    const std::string* statText = processStat(pid, -1);
-    TaskStat stat;
-    if (!statText || !parseTaskStat(statText->c_str(), stat)) {
+    const TaskStat* found = processStat(pid, -1);
+    if (!found) {
         return;
     }
+    const TaskStat& stat = *found;
     std::string process = instanceNameFromSystem(stat.name, stat.nameLength);
     if (sources & SOURCE_NAMES_ONLY) {
         // The names are the process's and an ordinal: its thread count is enough.
