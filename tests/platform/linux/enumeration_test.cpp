@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <unistd.h>
 
 #include "layer_fixture.h"
@@ -17,7 +18,39 @@ const char OBJECTS[] = "Processor\0Process\0Thread\0Memory\0System\0PhysicalDisk
                        "LogicalDisk\0Network Interface\0Paging File\0";
 const DWORD OBJECTS_SIZE = sizeof OBJECTS;  // with the array's own NUL: the final one
 
-class LinuxEnumerationTest : public LayerTest {};
+struct Refill {
+    DWORD sizedInstances;  // the instance size the sizing call gave
+    PDH_STATUS status;     // of the filling call
+    DWORD instanceSize;    // as the filling call set it
+    std::vector<std::string> instances;  // when the filling call succeeded
+};
+
+class LinuxEnumerationTest : public LayerTest {
+protected:
+    // The sizing call for `object`, then `between`, then the filling call with
+    // buffers of the sizes the sizing call gave.
+    Refill sizeThenFill(const char* object, const std::function<void()>& between)
+    {
+        DWORD counterSize = 0;
+        DWORD instanceSize = 0;
+        EXPECT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, object, nullptr, &counterSize, nullptr,
+                                      &instanceSize, PERF_DETAIL_WIZARD, 0),
+                  MORE_DATA)
+            << object;
+        Refill refill = {instanceSize, 0, 0, {}};
+        between();
+        std::vector<char> counters(counterSize);
+        std::vector<char> instances(instanceSize);
+        refill.status = PdhEnumObjectItemsA(nullptr, nullptr, object, counters.data(),
+                                            &counterSize, instances.data(), &instanceSize,
+                                            PERF_DETAIL_WIZARD, 0);
+        refill.instanceSize = instanceSize;
+        if (refill.status == ERROR_SUCCESS) {
+            refill.instances = multiSzNames(instances.data(), instanceSize);
+        }
+        return refill;
+    }
+};
 
 TEST_F(LinuxEnumerationTest, ObjectsSizingThenFilling)
 {
@@ -113,20 +146,11 @@ TEST_F(LinuxEnumerationTest, InstanceListThatGrewBetweenSizingAndFillingAnswersM
 {
     TreeCopy tree(sampleTree("crafted/t0"));
     useTrees(tree.path() + "/proc", sampleTree("crafted/sys"));
-    DWORD counterSize = 0;
-    DWORD instanceSize = 0;
-    EXPECT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "Process", nullptr, &counterSize, nullptr,
-                                  &instanceSize, PERF_DETAIL_WIZARD, 0),
-              MORE_DATA);
     // A process starts.
-    tree.copyFrom(sampleTree("crafted/t1/proc/305"), "proc/305");
-    std::vector<char> counters(counterSize);
-    std::vector<char> instances(instanceSize);
-    DWORD oldSize = instanceSize;
-    EXPECT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "Process", counters.data(), &counterSize,
-                                  instances.data(), &instanceSize, PERF_DETAIL_WIZARD, 0),
-              MORE_DATA);
-    EXPECT_EQ(instanceSize, oldSize + sizeof "worker");
+    Refill grown = sizeThenFill(
+        "Process", [&tree] { tree.copyFrom(sampleTree("crafted/t1/proc/305"), "proc/305"); });
+    EXPECT_EQ(grown.status, MORE_DATA);
+    EXPECT_EQ(grown.instanceSize, grown.sizedInstances + sizeof "worker");
 
     ItemLists lists = enumerateItems("Process");
     EXPECT_EQ(lists.status, ERROR_SUCCESS);
@@ -138,19 +162,10 @@ TEST_F(LinuxEnumerationTest, InstanceListThatShrankStillFills)
 {
     TreeCopy tree(sampleTree("crafted/t0"));
     useTrees(tree.path() + "/proc", sampleTree("crafted/sys"));
-    DWORD counterSize = 0;
-    DWORD instanceSize = 0;
-    PdhEnumObjectItemsA(nullptr, nullptr, "Process", nullptr, &counterSize, nullptr,
-                        &instanceSize, PERF_DETAIL_WIZARD, 0);
-    tree.remove("proc/400");  // "stuck" ends
-    std::vector<char> counters(counterSize);
-    std::vector<char> instances(instanceSize);
-    EXPECT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "Process", counters.data(), &counterSize,
-                                  instances.data(), &instanceSize, PERF_DETAIL_WIZARD, 0),
-              ERROR_SUCCESS);
-    EXPECT_EQ(multiSzNames(instances.data(), instanceSize),
-              (std::vector<std::string>{"kworker_0:1", "my [odd] prog]", "worker", "worker",
-                                        "_Total"}));
+    Refill shrunk = sizeThenFill("Process", [&tree] { tree.remove("proc/400"); });  // "stuck" ends
+    EXPECT_EQ(shrunk.status, ERROR_SUCCESS);
+    EXPECT_EQ(shrunk.instances, (std::vector<std::string>{"kworker_0:1", "my [odd] prog]",
+                                                          "worker", "worker", "_Total"}));
 }
 
 // A program lists every object in a row; the layer reads each process's stat
@@ -183,37 +198,21 @@ TEST_F(LinuxEnumerationTest, FillingCallAnswersTheListItsSizingCallMeasured)
 {
     TreeCopy tree(sampleTree("crafted/t0"));
     useTrees(tree.path() + "/proc", sampleTree("crafted/sys"));
-    DWORD counterSize = 0;
-    DWORD instanceSize = 0;
-    EXPECT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "Process", nullptr, &counterSize, nullptr,
-                                  &instanceSize, PERF_DETAIL_WIZARD, 0),
-              MORE_DATA);
-    tree.write("proc/400/stat",
-               "400 (renamed) S 1 400 400 0 -1 4194304 200 0 0 0 5 5 0 0 20 0 1 0 70000 "
-               "1000000 100 18446744073709551615 1 1 0 0 0 0 0 0 0 0 0 0 17 0 0 0 0 0 0\n");
-    std::vector<char> counters(counterSize);
-    std::vector<char> instances(instanceSize);
-    ASSERT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "Process", counters.data(), &counterSize,
-                                  instances.data(), &instanceSize, PERF_DETAIL_WIZARD, 0),
-              ERROR_SUCCESS);
-    EXPECT_EQ(multiSzNames(instances.data(), instanceSize).at(4), "stuck");
+    Refill renamed = sizeThenFill("Process", [&tree] {
+        tree.write("proc/400/stat",
+                   "400 (renamed) S 1 400 400 0 -1 4194304 200 0 0 0 5 5 0 0 20 0 1 0 70000 "
+                   "1000000 100 18446744073709551615 1 1 0 0 0 0 0 0 0 0 0 0 17 0 0 0 0 0 0\n");
+    });
+    ASSERT_EQ(renamed.status, ERROR_SUCCESS);
+    EXPECT_EQ(renamed.instances.at(4), "stuck");
 
-    counterSize = 0;
-    instanceSize = 0;
-    EXPECT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "PhysicalDisk", nullptr, &counterSize,
-                                  nullptr, &instanceSize, PERF_DETAIL_WIZARD, 0),
-              MORE_DATA);
-    tree.write("proc/diskstats",
-               "   8       0 sda 1000 0 20000 0 500 0 8000 0 2 1000 3000 0 0 0 0 0 0\n"
-               "   8      16 sdb 1 0 2 0 1 0 2 0 0 1 1 0 0 0 0 0 0\n");
-    std::vector<char> diskCounters(counterSize);
-    std::vector<char> disks(instanceSize);
-    ASSERT_EQ(PdhEnumObjectItemsA(nullptr, nullptr, "PhysicalDisk", diskCounters.data(),
-                                  &counterSize, disks.data(), &instanceSize, PERF_DETAIL_WIZARD,
-                                  0),
-              ERROR_SUCCESS);
-    EXPECT_EQ(multiSzNames(disks.data(), instanceSize),
-              (std::vector<std::string>{"sda", "nvme0n1", "_Total"}));
+    Refill disks = sizeThenFill("PhysicalDisk", [&tree] {
+        tree.write("proc/diskstats",
+                   "   8       0 sda 1000 0 20000 0 500 0 8000 0 2 1000 3000 0 0 0 0 0 0\n"
+                   "   8      16 sdb 1 0 2 0 1 0 2 0 0 1 1 0 0 0 0 0 0\n");
+    });
+    ASSERT_EQ(disks.status, ERROR_SUCCESS);
+    EXPECT_EQ(disks.instances, (std::vector<std::string>{"sda", "nvme0n1", "_Total"}));
 
     usleep(150000);
     EXPECT_EQ(enumerateItems("Process").instances.at(4), "renamed");
