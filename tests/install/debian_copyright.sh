@@ -13,9 +13,6 @@ license=$2
 field() { # field NAME: the first line of a field's value
     sed -n "s/^$1: //p" "$copyright" | head -n 1
 }
-expect() { # expect DESCRIPTION ACTUAL WANTED
-    if [ "$2" = "$3" ]; then pass; else fail "$1: '$2', wanted '$3'"; fi
-}
 
 expect "format" "$(field Format)" "https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/"
 expect "upstream name" "$(field Upstream-Name)" "mirekast"

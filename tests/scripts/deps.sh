@@ -56,9 +56,6 @@ run() {
     err=$(cat "$scratch/err")
     calls=$(cat "$scratch/calls" 2>/dev/null)
 }
-expect() { # expect DESCRIPTION ACTUAL WANTED
-    if [ "$2" = "$3" ]; then pass; else fail "$1:"$'\n'"$2"$'\n'"wanted:"$'\n'"$3"; fi
-}
 
 # Nothing missing: nothing run, nothing said.
 run 1000 "cmake g++" no cmake g++

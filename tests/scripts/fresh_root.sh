@@ -7,9 +7,6 @@ set -uo pipefail
 project=$1
 . "$(dirname "$0")/../install/checks.bash"
 . "$project/scripts/fresh-root.bash"
-expect() { # expect DESCRIPTION ACTUAL WANTED
-    if [ "$2" = "$3" ]; then pass; else fail "$1:"$'\n'"$2"$'\n'"wanted:"$'\n'"$3"; fi
-}
 
 # Only the first sh block; trailing comments go, a # inside quotes stays.
 cat >"$scratch/README.md" <<'TEXT'
