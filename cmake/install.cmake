@@ -4,6 +4,19 @@
 include(GNUInstallDirs)
 
 install(TARGETS mirekast RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripping install (cpack, cmake --install --strip) also drops the
+# compiler's .comment and .note sections, as Debian's own packages do.
+if(UNIX AND CMAKE_STRIP)
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/mirekast\"
+        RESULT_VARIABLE status)
+      if(NOT status EQUAL 0)
+        message(FATAL_ERROR \"could not strip the installed mirekast\")
+      endif()
+    endif()")
+endif()
 
 if(UNIX)
   # Debian ships manual pages compressed with gzip -9n (-n: no name or time
@@ -30,6 +43,47 @@ if(UNIX)
   # needed (its completionsdir, relative to the prefix).
   install(FILES ${PROJECT_SOURCE_DIR}/completion/mirekast
     DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions)
+endif()
+
+# The package's documentation folder, as Debian policy asks of every package:
+# the licence as a machine-readable copyright file, made from LICENSE so that
+# the two cannot differ, and the Debian changelog, compressed like the page.
+if(UNIX AND NOT APPLE)
+  file(READ ${PROJECT_SOURCE_DIR}/LICENSE MIREKAST_LICENSE)
+  # The licence text without its title and copyright line, each line indented
+  # by one blank and a blank line written " .", as the format wants it.
+  string(REGEX REPLACE "^MIT License\n\nCopyright[^\n]*\n\n" "" MIREKAST_LICENSE_BODY "${MIREKAST_LICENSE}")
+  string(REGEX REPLACE "\n+$" "" MIREKAST_LICENSE_BODY "${MIREKAST_LICENSE_BODY}")
+  string(REPLACE "\n\n" "\n.\n" MIREKAST_LICENSE_BODY "${MIREKAST_LICENSE_BODY}")
+  string(REPLACE "\n" "\n " MIREKAST_LICENSE_BODY "${MIREKAST_LICENSE_BODY}")
+  string(REGEX MATCH "Copyright \\(c\\) ([^\n]*)" MIREKAST_COPYRIGHT_LINE "${MIREKAST_LICENSE}")
+  set(MIREKAST_COPYRIGHT_HOLDER "${CMAKE_MATCH_1}")
+  if(NOT MIREKAST_COPYRIGHT_HOLDER OR MIREKAST_LICENSE_BODY STREQUAL MIREKAST_LICENSE)
+    message(FATAL_ERROR "LICENSE is not the MIT licence with its copyright line")
+  endif()
+  file(WRITE ${PROJECT_BINARY_DIR}/doc/copyright
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: mirekast
+
+Files: *
+Copyright: ${MIREKAST_COPYRIGHT_HOLDER}
+License: Expat
+ ${MIREKAST_LICENSE_BODY}
+")
+  set(MIREKAST_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/mirekast)
+  install(FILES ${PROJECT_BINARY_DIR}/doc/copyright DESTINATION ${MIREKAST_DOC_DIR})
+  if(MIREKAST_GZIP)
+    add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/doc/changelog.gz
+      COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/doc/debian/changelog ${PROJECT_BINARY_DIR}/doc/changelog
+      COMMAND ${MIREKAST_GZIP} -9nf ${PROJECT_BINARY_DIR}/doc/changelog
+      DEPENDS ${PROJECT_SOURCE_DIR}/doc/debian/changelog
+      COMMENT "Compressing the Debian changelog"
+      VERBATIM)
+    add_custom_target(mirekast_changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/doc/changelog.gz)
+    install(FILES ${PROJECT_BINARY_DIR}/doc/changelog.gz DESTINATION ${MIREKAST_DOC_DIR})
+  else()
+    install(FILES ${PROJECT_SOURCE_DIR}/doc/debian/changelog DESTINATION ${MIREKAST_DOC_DIR})
+  endif()
 endif()
 
 set(CPACK_PACKAGE_NAME mirekast)
