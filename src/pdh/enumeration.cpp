@@ -8,7 +8,7 @@
 #include "pdh/sampling.h"
 
 // A list can grow between the sizing and the filling call (a process starts);
-// PDH then answers PDH_MORE_DATA to the filling call.  Size and fill again, but
+// PDH then answers the filling call that its buffer is too small.  Size and fill again, but
 // not forever: a machine that keeps changing that fast is a failure.
 static const int ENUMERATION_ATTEMPTS = 4;
 
@@ -31,6 +31,15 @@ static const char ITEMS_FAILED[] = "Failed to Enumerate Object Items";
 static bool sizingAccepted(PDH_STATUS status)
 {
     return status == ERROR_SUCCESS || pdhStatusIs(status, PDH_MORE_DATA);
+}
+
+// A filling call whose buffer proved too small: the list grew since it was
+// sized.  Some releases say so with PDH_INVALID_ARGUMENT rather than
+// PDH_MORE_DATA; from a filling call, with buffers of the sizes just reported,
+// it can only mean that.
+static bool listGrew(PDH_STATUS status)
+{
+    return pdhStatusIs(status, PDH_MORE_DATA) || pdhStatusIs(status, PDH_INVALID_ARGUMENT);
 }
 
 // A buffer for a list of `size` characters; a size of 0 gives none.
@@ -63,7 +72,7 @@ void getObjectListing(char** objectSlot)
             return;
         }
         pdhDebug(status, "getObjectListing");
-        if (!pdhStatusIs(status, PDH_MORE_DATA) || attempt == ENUMERATION_ATTEMPTS) {
+        if (!listGrew(status) || attempt == ENUMERATION_ATTEMPTS) {
             reportPdhFailure(OBJECTS_FAILED, true);
         }
         releaseMemory(*objectSlot);
@@ -98,7 +107,7 @@ void getObjectItemListing(const char* objectName, char** counterSlot, char** ins
             return;
         }
         pdhDebug(status, "getObjectItemListing");
-        if (!pdhStatusIs(status, PDH_MORE_DATA) || attempt == ENUMERATION_ATTEMPTS) {
+        if (!listGrew(status) || attempt == ENUMERATION_ATTEMPTS) {
             reportPdhFailure(ITEMS_FAILED, true);
         }
         releaseMemory(*counterSlot);

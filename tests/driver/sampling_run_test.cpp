@@ -10,35 +10,25 @@
 #include "driver/memory.h"
 #include "driver/program.h"
 #include "support/child_process.h"
+#include "support/golden_case.h"
+#include "support/scripted/scenarios.h"
 #include "support/scripted/scripted_layer.h"
 
 namespace {
 
 const char NO_DATA[] = "Error: No performance data is available on the items you requested.\n";
 
-// Memory without instances, Process with two instances of one name, Thread.
+// Memory without instances, Process with two instances of one name, Thread;
 // "% Processor Time" needs two collections, as rates do.
 void scriptMachine()
 {
-    scripted::reset();
-    scripted::addObject("Memory", {"Available Bytes", "Pages/sec"});
-    scripted::Object& process =
-        scripted::addObject("Process", {"% Processor Time", "ID Process"}, {"idle", "sh", "sh"});
-    process.twoSampleCounters = {"% Processor Time"};
-    scripted::addObject("Thread", {"ID Thread"}, {"sh/0", "sh/1"});
-    scripted::setValues("\\Memory\\Available Bytes", {scripted::value(4096)});
-    scripted::setValues("\\Memory\\Pages/sec", {scripted::value(7)});
-    scripted::setValues("\\Process(idle#0)\\ID Process", {scripted::value(0)});
-    scripted::setValues("\\Process(sh#0)\\ID Process", {scripted::value(100)});
-    scripted::setValues("\\Process(sh#1)\\ID Process", {scripted::value(200)});
-    scripted::setValues("\\Process(idle#0)\\% Processor Time",
-                        {scripted::value(0), scripted::value(99)});
-    scripted::setValues("\\Process(sh#0)\\% Processor Time",
-                        {scripted::value(0), scripted::value(5)});
-    scripted::setValues("\\Process(sh#1)\\% Processor Time",
-                        {scripted::value(0), scripted::value(12)});
-    scripted::setValues("\\Thread(sh/0#0)\\ID Thread", {scripted::value(100)});
-    scripted::setValues("\\Thread(sh/1#0)\\ID Thread", {scripted::value(101)});
+    ASSERT_TRUE(scripted::loadScenario("machine"));
+}
+
+// What the whole-program case of that name expects on standard output.
+std::string expectedOut(const std::string& caseName)
+{
+    return goldenCase(caseName).out;
 }
 
 // Runs the program in a child; when it returns, the layer's record of the
@@ -70,173 +60,15 @@ std::string lines(const std::vector<std::string>& texts)
     return text;
 }
 
-const std::string ALL_TABLES = R"(_____________________________________Memory____________________________________
-|                         |Available Bytes          |Pages/sec                |
-|-------------------------+-------------------------+-------------------------|
-|UNNAMED                  |00001000                 |00000007                 |
-|-------------------------+-------------------------+-------------------------|
-
-
-
-
-____________________________________Process____________________________________
-|                         |% Processor Time         |ID Process               |
-|-------------------------+-------------------------+-------------------------|
-|idle                     |ffffffff                 |00000000                 |
-|-------------------------+-------------------------+-------------------------|
-|sh                       |ffffffff                 |000000c8                 |
-|-------------------------+-------------------------+-------------------------|
-|sh                       |ffffffff                 |00000064                 |
-|-------------------------+-------------------------+-------------------------|
-
-
-
-
-_____________________________________Thread____________________________________
-|                                      |ID Thread                             |
-|--------------------------------------+--------------------------------------|
-|sh/0                                  |00000064                              |
-|--------------------------------------+--------------------------------------|
-|sh/1                                  |00000065                              |
-|--------------------------------------+--------------------------------------|
-
-
-
-
-)";
-
-const std::string ALL_LIST = R"(Memory : UNNAMED : Available Bytes = 0x00001000
-Memory : UNNAMED : Pages/sec = 0x00000007
-Process : idle : % Processor Time = 0xffffffff
-Process : idle : ID Process = 0x00000000
-Process : sh : % Processor Time = 0xffffffff
-Process : sh : ID Process = 0x000000c8
-Process : sh : % Processor Time = 0xffffffff
-Process : sh : ID Process = 0x00000064
-Thread : sh/0 : ID Thread = 0x00000064
-Thread : sh/1 : ID Thread = 0x00000065
-)";
-
-const std::string ALL_LONG_LIST_DECIMAL = R"(Performance Object: Memory
-  Performance Object Instance: UNNAMED
-    Performance Object Instance Counter: Available Bytes = 4096
-    Performance Object Instance Counter: Pages/sec = 7
-Performance Object: Process
-  Performance Object Instance: idle
-    Performance Object Instance Counter: % Processor Time = -1
-    Performance Object Instance Counter: ID Process = 0
-  Performance Object Instance: sh
-    Performance Object Instance Counter: % Processor Time = -1
-    Performance Object Instance Counter: ID Process = 200
-  Performance Object Instance: sh
-    Performance Object Instance Counter: % Processor Time = -1
-    Performance Object Instance Counter: ID Process = 100
-Performance Object: Thread
-  Performance Object Instance: sh/0
-    Performance Object Instance Counter: ID Thread = 100
-  Performance Object Instance: sh/1
-    Performance Object Instance Counter: ID Thread = 101
-)";
-
-const std::string PROCESSOR_TIME_TWO_COLLECTIONS = R"(____________________________________Process____________________________________
-|                                      |% Processor Time                      |
-|--------------------------------------+--------------------------------------|
-|idle                                  |00000063                              |
-|--------------------------------------+--------------------------------------|
-|sh                                    |0000000c                              |
-|--------------------------------------+--------------------------------------|
-|sh                                    |00000005                              |
-|--------------------------------------+--------------------------------------|
-
-
-
-
-)";
-
-const std::string PROCESSOR_TIME_ONE_COLLECTION = R"(____________________________________Process____________________________________
-|                                      |% Processor Time                      |
-|--------------------------------------+--------------------------------------|
-|idle                                  |ffffffff                              |
-|--------------------------------------+--------------------------------------|
-|sh                                    |ffffffff                              |
-|--------------------------------------+--------------------------------------|
-|sh                                    |ffffffff                              |
-|--------------------------------------+--------------------------------------|
-
-
-
-
-)";
-
-const std::string TWO_SETS_ON_PROCESS = R"(________________Process________________
-|           |% Processor|ID Process |
-|           | Time      |           |
-|-----------+-----------+-----------|
-|sh         |4294967295 |200        |
-|-----------+-----------+-----------|
-|sh         |4294967295 |100        |
-|-----------+-----------+-----------|
-
-
-
-
-________________Process________________
-|                  |ID Process        |
-|------------------+------------------|
-|idle              |0                 |
-|------------------+------------------|
-
-
-
-
-)";
-
-const std::string PROCESS_BEFORE_THREAD = R"(________________Process________________
-|                  |ID Process        |
-|------------------+------------------|
-|sh                |200               |
-|------------------+------------------|
-|sh                |100               |
-|------------------+------------------|
-
-
-
-
-_________________Thread________________
-|                  |ID Thread         |
-|------------------+------------------|
-|sh/0              |100               |
-|------------------+------------------|
-
-
-
-
-)";
-
-TEST(SamplingRun, AllObjectsInTablesListAndLongList)
+// The list, the long list and -a beside a set are whole-program cases of
+// tests/data/golden (golden_test.cpp); here, the calls behind one of them.
+TEST(SamplingRun, AllObjectsCollectOnceWithTheConsoleSetUpAround)
 {
     scriptMachine();
     ChildResult run = runRecorded({"-a"});
-    EXPECT_EQ(run.out, ALL_TABLES);
+    EXPECT_EQ(run.out, expectedOut("all-objects-tables"));
     EXPECT_EQ(run.err, lines({"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
                               "PdhCollectQueryData", "endConsoleSampling", "PdhCloseQuery"}));
-    EXPECT_EQ(run.exitCode, 0);
-
-    run = runProgram({"mirekast", "-l", "-a"});
-    EXPECT_EQ(run.out, ALL_LIST);
-    EXPECT_EQ(run.exitCode, 0);
-
-    run = runProgram({"mirekast", "-a", "-ll", "-d"});
-    EXPECT_EQ(run.out, ALL_LONG_LIST_DECIMAL);
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(run.exitCode, 0);
-}
-
-TEST(SamplingRun, AllObjectsBesideASetSamplesEverything)
-{
-    scriptMachine();
-    ChildResult run = runProgram({"mirekast", "-s", "{Thread", "-i", "sh/0", "-c", "*}", "-a"});
-    EXPECT_EQ(run.out, ALL_TABLES);
     EXPECT_EQ(run.exitCode, 0);
 }
 
@@ -245,13 +77,13 @@ TEST(SamplingRun, RepeatOnceCollectsTwiceASecondApartForRates)
     scriptMachine();
     const std::vector<std::string> set = {"-s", "{Process", "-i", "*", "-c", "% Processor Time}"};
     ChildResult once = runRecorded(set);
-    EXPECT_EQ(once.out, PROCESSOR_TIME_ONE_COLLECTION);
+    EXPECT_EQ(once.out, expectedOut("rates-after-one-collection"));
     EXPECT_EQ(once.exitCode, 0);
 
     std::vector<std::string> twice = set;
     twice.push_back("-r1");
     ChildResult run = runRecorded(twice);
-    EXPECT_EQ(run.out, PROCESSOR_TIME_TWO_COLLECTIONS);
+    EXPECT_EQ(run.out, expectedOut("rates-after-two-collections"));
     EXPECT_EQ(run.err, lines({"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
                               "PdhCollectQueryData", "sleepMilliseconds 1000",
                               "PdhCollectQueryData", "endConsoleSampling", "PdhCloseQuery"}));
@@ -264,7 +96,8 @@ TEST(SamplingRun, RepeatSamplesEverySecondUntilAKeyIsWaiting)
     scripted::keyWaitingFromPoll(3);
     ChildResult run = runRecorded({"-r", "-s", "{Process", "-i", "*", "-c", "% Processor Time}"});
     // The first pass has one collection behind it, the second two.
-    EXPECT_EQ(run.out, PROCESSOR_TIME_ONE_COLLECTION + PROCESSOR_TIME_TWO_COLLECTIONS);
+    EXPECT_EQ(run.out, expectedOut("rates-after-one-collection") +
+                           expectedOut("rates-after-two-collections"));
     EXPECT_EQ(run.err,
               lines({"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
                      "PdhCollectQueryData", "sleepMilliseconds 1000", "keyPressWaiting",
@@ -279,7 +112,7 @@ TEST(SamplingRun, RepeatWithRepeatOnceCollectsTwicePerPass)
     scripted::keyWaitingFromPoll(2);
     ChildResult run =
         runRecorded({"-r", "-r1", "-s", "{Process", "-i", "*", "-c", "% Processor Time}"});
-    EXPECT_EQ(run.out, PROCESSOR_TIME_TWO_COLLECTIONS);
+    EXPECT_EQ(run.out, expectedOut("rates-after-two-collections"));
     EXPECT_EQ(run.err, lines({"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
                               "PdhCollectQueryData", "sleepMilliseconds 1000",
                               "PdhCollectQueryData", "sleepMilliseconds 1000", "keyPressWaiting",
@@ -335,20 +168,6 @@ TEST(SamplingRun, RepeatEndsAfterThePassInWhichWritingFailed)
         return code;
     });
     EXPECT_EQ(run.err, "collections 1 polls 2 closes 1\n");
-    EXPECT_EQ(run.exitCode, 0);
-}
-
-TEST(SamplingRun, EachSetIsItsOwnTableInObjectNameOrder)
-{
-    scriptMachine();
-    ChildResult run = runProgram({"mirekast", "-sw", "40", "-d", "-s", "{Process", "-i", "idle",
-                                  "-c", "ID Process}", "-s", "{Process", "-i", "sh", "-c", "*}"});
-    EXPECT_EQ(run.out, TWO_SETS_ON_PROCESS);
-    EXPECT_EQ(run.exitCode, 0);
-
-    run = runProgram({"mirekast", "-sw", "40", "-d", "-s", "{Thread", "-i", "sh/0", "-c", "*}",
-                      "-s", "{Process", "-i", "sh", "-c", "ID Process", "}"});
-    EXPECT_EQ(run.out, PROCESS_BEFORE_THREAD);
     EXPECT_EQ(run.exitCode, 0);
 }
 

@@ -168,11 +168,11 @@ TEST_F(EnumerationTest, BothSizingAnswersAreAcceptedAndTheCallsAreThoseOfTheLoca
     }
 }
 
-TEST_F(EnumerationTest, ListsThatGrowBetweenSizingAndFillingAreSizedAgain)
+// A process starts between the sizing and the filling call of the items, and
+// an object appears the same way: both are sized and filled again.
+void expectListsSizedAgain(PDH_STATUS tooSmall)
 {
     scripted::addObject("Process", {"ID Process"}, {"sh"});
-    // A process starts between the sizing and the filling call of the items,
-    // and an object appears the same way.
     scripted::beforeCall(scripted::ENUM_OBJECT_ITEMS, 2,
                          [] { scripted::findObject("Process")->instances.push_back("vi"); });
     scripted::beforeCall(scripted::ENUM_OBJECTS, 2, [] { scripted::addObject("Object", {"c"}); });
@@ -191,11 +191,26 @@ TEST_F(EnumerationTest, ListsThatGrowBetweenSizingAndFillingAreSizedAgain)
     EXPECT_EQ(instanceSize, 7u);
     EXPECT_EQ(scripted::callCount(scripted::ENUM_OBJECT_ITEMS), 4);
     std::vector<scripted::EnumCall> calls = scripted::enumCalls();
+    ASSERT_EQ(calls.size(), 8u);
+    EXPECT_EQ(calls[1].answer, tooSmall);
+    EXPECT_EQ(calls[5].answer, tooSmall);
     EXPECT_EQ(calls[6].instanceSize, 0u) << "the second sizing call starts from 0 again";
 
     releaseMemory(objects);
     releaseMemory(counters);
     releaseMemory(instances);
+}
+
+TEST_F(EnumerationTest, ListsThatGrowBetweenSizingAndFillingAreSizedAgain)
+{
+    // Some releases answer a filling call whose buffer is too small with
+    // PDH_INVALID_ARGUMENT rather than PDH_MORE_DATA: the same growth.
+    for (DWORD tooSmall : {PDH_MORE_DATA, PDH_INVALID_ARGUMENT}) {
+        SCOPED_TRACE(tooSmall);
+        scripted::reset();
+        scripted::setTooSmallAnswer(static_cast<PDH_STATUS>(tooSmall));
+        expectListsSizedAgain(static_cast<PDH_STATUS>(tooSmall));
+    }
 }
 
 struct FatalCase {
@@ -211,14 +226,22 @@ TEST_F(EnumerationTest, EveryEnumerationFailureEndsWithItsMessageAndExitCode2)
     const FatalCase cases[] = {
         {"objects: sizing answers another status", scripted::ENUM_OBJECTS, {1},
          PDH_CSTATUS_NO_MACHINE, OBJECTS_FAILED},
-        {"objects: filling fails", scripted::ENUM_OBJECTS, {2}, PDH_INVALID_ARGUMENT,
+        {"objects: sizing answers PDH_INVALID_ARGUMENT", scripted::ENUM_OBJECTS, {1},
+         PDH_INVALID_ARGUMENT, OBJECTS_FAILED},
+        {"objects: filling fails", scripted::ENUM_OBJECTS, {2}, PDH_CSTATUS_NO_MACHINE,
          OBJECTS_FAILED},
+        {"objects: too small four times, as some releases say it", scripted::ENUM_OBJECTS,
+         {2, 4, 6, 8}, PDH_INVALID_ARGUMENT, OBJECTS_FAILED},
         {"objects: the list grows four times", scripted::ENUM_OBJECTS, {2, 4, 6, 8},
          PDH_MORE_DATA, OBJECTS_FAILED},
         {"items: sizing answers another status", scripted::ENUM_OBJECT_ITEMS, {1},
          PDH_CSTATUS_NO_OBJECT, ITEMS_FAILED},
+        {"items: sizing answers PDH_INVALID_ARGUMENT", scripted::ENUM_OBJECT_ITEMS, {1},
+         PDH_INVALID_ARGUMENT, ITEMS_FAILED},
         {"items: filling fails", scripted::ENUM_OBJECT_ITEMS, {2}, PDH_INSUFFICIENT_BUFFER,
          ITEMS_FAILED},
+        {"items: too small four times, as some releases say it", scripted::ENUM_OBJECT_ITEMS,
+         {2, 4, 6, 8}, PDH_INVALID_ARGUMENT, ITEMS_FAILED},
         {"items: the list grows four times", scripted::ENUM_OBJECT_ITEMS, {2, 4, 6, 8},
          PDH_MORE_DATA, ITEMS_FAILED},
     };
@@ -247,6 +270,20 @@ TEST_F(EnumerationTest, ThreeRetriesStillSucceed)
     ChildResult result = listing();
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.err, "");
+
+    // Both ways of saying "too small" count against the same bound.
+    scripted::reset();
+    scripted::addObject("Process", {"ID Process"}, {"sh"});
+    scripted::answerCall(scripted::ENUM_OBJECTS, 2, PDH_INVALID_ARGUMENT);
+    scripted::answerCall(scripted::ENUM_OBJECTS, 4, PDH_MORE_DATA);
+    scripted::answerCall(scripted::ENUM_OBJECTS, 6, PDH_INVALID_ARGUMENT);
+    result = listing(FLAG_OBJECTS_ONLY);
+    EXPECT_EQ(result.out, "System Performance Objects:\n\tProcess\n");
+    EXPECT_EQ(result.exitCode, 0);
+    scripted::answerCall(scripted::ENUM_OBJECTS, 8, PDH_MORE_DATA);
+    result = listing(FLAG_OBJECTS_ONLY);
+    EXPECT_EQ(result.err, OBJECTS_FAILED);
+    EXPECT_EQ(result.exitCode, 2);
 }
 
 TEST_F(EnumerationTest, ListsThatGrowBeforeEveryFillingCallFitOnceARetryLeavesRoom)

@@ -57,9 +57,12 @@ bool keyPressWaiting()
     if (input == nullptr || input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) {
         return false;
     }
+    // The count only sizes the buffer: Wine's console reports no events until
+    // its input has been peeked, so peek every time.  PeekConsoleInput returns
+    // at once when nothing waits.
     DWORD pending = 0;
-    if (!GetNumberOfConsoleInputEvents(input, &pending) || pending == 0) {
-        return false;
+    if (!GetNumberOfConsoleInputEvents(input, &pending)) {
+        pending = 0;
     }
     // Peeking always starts at the oldest event, so every pending one must fit
     // to be seen.  Ignored events (modifier keys, key releases, focus changes)

@@ -25,7 +25,8 @@
 //   answers 0.  Otherwise it writes nothing, sets the sizes to the needed sizes
 //   and answers: when no buffer at all was given (the sizing call), the sizing
 //   answer (PDH_MORE_DATA by default, as current Windows does; see
-//   setSizingAnswer); when buffers were given, PDH_MORE_DATA.
+//   setSizingAnswer); when buffers were given, the too-small answer
+//   (PDH_MORE_DATA by default; see setTooSmallAnswer).
 //   PdhEnumObjectItemsA on an object that is not scripted answers
 //   PDH_CSTATUS_NO_OBJECT.
 // - PdhAddCounterA takes "\\Object(Instance#N)\\Counter", "\\Object(Instance)\\Counter"
@@ -92,6 +93,10 @@ void setNoObjectsSize(DWORD size);
 
 // What the sizing call answers: PDH_MORE_DATA (default) or 0 (some older Windows).
 void setSizingAnswer(PDH_STATUS status);
+
+// What a filling call answers when a list no longer fits its buffer:
+// PDH_MORE_DATA (default) or PDH_INVALID_ARGUMENT (some releases).
+void setTooSmallAnswer(PDH_STATUS status);
 
 // ---- Values and refusals ----
 

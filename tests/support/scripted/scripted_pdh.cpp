@@ -41,6 +41,7 @@ struct Script {
     std::deque<Object> objects;
     DWORD noObjectsSize = 2;
     PDH_STATUS sizingAnswer = static_cast<PDH_STATUS>(PDH_MORE_DATA);
+    PDH_STATUS tooSmallAnswer = static_cast<PDH_STATUS>(PDH_MORE_DATA);
     std::map<std::string, std::vector<Fetch>> values;   // by normalized path
     std::map<std::string, PDH_STATUS> refusals;         // by normalized path
     std::map<std::pair<int, int>, PDH_STATUS> answers;  // by function and call number
@@ -262,6 +263,11 @@ void setSizingAnswer(PDH_STATUS status)
     script().sizingAnswer = status;
 }
 
+void setTooSmallAnswer(PDH_STATUS status)
+{
+    script().tooSmallAnswer = status;
+}
+
 Fetch value(LONG longValue)
 {
     return Fetch{0, longValue};
@@ -359,7 +365,7 @@ PDH_STATUS PdhEnumObjectsA(LPCSTR szDataSource, LPCSTR szMachineName, PZZSTR msz
             } else if (mszObjectList == nullptr) {
                 status = script().sizingAnswer;
             } else {
-                status = static_cast<PDH_STATUS>(PDH_MORE_DATA);
+                status = script().tooSmallAnswer;
             }
             *pcchBufferSize = needed;
         }
@@ -409,7 +415,7 @@ PDH_STATUS PdhEnumObjectItemsA(LPCSTR szDataSource, LPCSTR szMachineName, LPCSTR
             } else if (mszCounterList == nullptr && mszInstanceList == nullptr) {
                 status = script().sizingAnswer;
             } else {
-                status = static_cast<PDH_STATUS>(PDH_MORE_DATA);
+                status = script().tooSmallAnswer;
             }
             *pcchCounterListLength = counterNeeded;
             *pcchInstanceListLength = instanceNeeded;

@@ -1,0 +1,130 @@
+#include "support/scripted/scenarios.h"
+
+#include "support/scripted/scripted_layer.h"
+
+namespace scripted {
+namespace {
+
+// Memory without instances, Process with two instances of one name, Thread.
+// "% Processor Time" needs two collections, as rates do, and yields a new
+// value per collection.
+void machine()
+{
+    addObject("Memory", {"Available Bytes", "Pages/sec"});
+    Object& process = addObject("Process", {"% Processor Time", "ID Process"}, {"idle", "sh", "sh"});
+    process.twoSampleCounters = {"% Processor Time"};
+    addObject("Thread", {"ID Thread"}, {"sh/0", "sh/1"});
+    setValues("\\Memory\\Available Bytes", {value(4096)});
+    setValues("\\Memory\\Pages/sec", {value(7)});
+    setValues("\\Process(idle#0)\\ID Process", {value(0)});
+    setValues("\\Process(sh#0)\\ID Process", {value(100)});
+    setValues("\\Process(sh#1)\\ID Process", {value(200)});
+    setValues("\\Process(idle#0)\\% Processor Time", {value(0), value(99)});
+    setValues("\\Process(sh#0)\\% Processor Time", {value(0), value(5)});
+    setValues("\\Process(sh#1)\\% Processor Time", {value(0), value(12)});
+    setValues("\\Thread(sh/0#0)\\ID Thread", {value(100)});
+    setValues("\\Thread(sh/1#0)\\ID Thread", {value(101)});
+}
+
+// The machine, but PdhAddCounterA refuses Memory's counters.
+void refusingMachine()
+{
+    machine();
+    refuseCounter("\\Memory\\Available Bytes");
+    refuseCounter("\\Memory\\Pages/sec");
+}
+
+// Processors, Memory without instances, Process with a duplicate name; no
+// values are scripted, so every fetch reads 0.
+void names()
+{
+    addObject("Processor", {"% Processor Time", "Interrupts/sec"}, {"0", "1", "_Total"});
+    addObject("Memory", {"Available Bytes", "Page Faults/sec"});
+    addObject("Process", {"ID Process"}, {"sh", "init", "sh"});
+}
+
+// The names, but no query can be opened.
+void namesWithoutQuery()
+{
+    names();
+    answerCall(OPEN_QUERY, 1, PDH_INVALID_ARGUMENT);
+}
+
+// The object list cannot be had at all.
+void objectsUnavailable()
+{
+    names();
+    answerCall(ENUM_OBJECTS, 1, PDH_CSTATUS_NO_MACHINE);
+}
+
+// Memory goes away after the object list was taken: its sizing call (the
+// third item enumeration, after Processor's two) finds no such object.
+void memoryGone()
+{
+    names();
+    answerCall(ENUM_OBJECT_ITEMS, 3, PDH_CSTATUS_NO_OBJECT);
+}
+
+// A sizing call that answers PDH_INVALID_ARGUMENT: the sizes cannot be
+// trusted, so that stays a failure.
+void sizingRefused()
+{
+    names();
+    answerCall(ENUM_OBJECT_ITEMS, 1, PDH_INVALID_ARGUMENT);
+}
+
+// The lists grow between the sizing and the filling call: an object appears
+// while the object list is taken, a process starts while Process's items are
+// (its sizing call is the fifth item enumeration, after Processor's and
+// Memory's two each).
+void growing()
+{
+    names();
+    beforeCall(ENUM_OBJECTS, 2, [] { addObject("Job", {"Jobs"}); });
+    beforeCall(ENUM_OBJECT_ITEMS, 6, [] { findObject("Process")->instances.push_back("vi"); });
+}
+
+// The same growth on a release that says "too small" with PDH_INVALID_ARGUMENT.
+void growingInvalidArgument()
+{
+    growing();
+    setTooSmallAnswer(static_cast<PDH_STATUS>(PDH_INVALID_ARGUMENT));
+}
+
+void empty()
+{
+}
+
+struct Scenario {
+    const char* name;
+    void (*script)();
+};
+
+const Scenario SCENARIOS[] = {
+    {"machine", machine},
+    {"refusing-machine", refusingMachine},
+    {"names", names},
+    {"names-without-query", namesWithoutQuery},
+    {"objects-unavailable", objectsUnavailable},
+    {"memory-gone", memoryGone},
+    {"sizing-refused", sizingRefused},
+    {"growing", growing},
+    {"growing-invalid-argument", growingInvalidArgument},
+    {"empty", empty},
+};
+
+} // namespace
+
+bool loadScenario(const std::string& name)
+{
+    reset();
+    for (const Scenario& scenario : SCENARIOS) {
+        if (name == scenario.name) {
+            scenario.script();
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace scripted
