@@ -1,11 +1,11 @@
 // How the cost of `mirekast -a` grows with the number of instances: one object
-// of 1,000, 10,000 and 50,000 instances with 20 counters each, on the scale
+// of 1,000, 10,000 and 100,000 instances with 20 counters each, on the scale
 // layer (scale_layer.h), every run in a child of its own so that its peak
 // memory is its own.  Names come in two orders: ascending and distinct, and
 // shuffled with every name shared by two instances, as processes of one
 // program share theirs.
 //
-//     bench_scale [instances...]     (default: 1000 10000 50000)
+//     bench_scale [instances...]     (default: 1000 10000 100000)
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -25,6 +25,10 @@
 namespace {
 
 const int COUNTERS = 20;
+const long GOAL_SIZE = 100000;
+const double GOAL_SECONDS = 2.0;
+const long GOAL_FROM = 10000;
+const double GOAL_GROWTH = 1.15;
 
 enum Order { ASCENDING, SHUFFLED_PAIRS };
 
@@ -135,7 +139,7 @@ int main(int argc, char** argv)
         sizes.push_back(size);
     }
     if (sizes.empty()) {
-        sizes = {1000, 10000, 50000};
+        sizes = {1000, 10000, 100000};
     }
     int failures = 0;
     for (Order order : {ASCENDING, SHUFFLED_PAIRS}) {
@@ -146,6 +150,7 @@ int main(int argc, char** argv)
         Measure first;
         Measure previous;
         long previousSize = 0;
+        double fromSeconds = 0;
         for (long size : sizes) {
             Measure measure;
             if (!measureRun(size, order, &measure)) {
@@ -175,6 +180,21 @@ int main(int argc, char** argv)
             }
             previous = measure;
             previousSize = size;
+            if (size == GOAL_FROM) {
+                fromSeconds = measure.seconds;
+            }
+        }
+        // The goals: 100,000 instances in under 2 s, and from 10,000 on a
+        // growth close to linear.
+        if (previousSize >= GOAL_SIZE) {
+            printf("  goal: %ld instances in under %.0f s: %s\n", previousSize, GOAL_SECONDS,
+                   previous.seconds < GOAL_SECONDS ? "met" : "NOT met");
+        }
+        if (fromSeconds > 0 && previousSize > GOAL_FROM) {
+            double growth = std::log(previous.seconds / fromSeconds) /
+                            std::log(static_cast<double>(previousSize) / GOAL_FROM);
+            printf("  goal: k from %ld to %ld at most %.2f: k = %.2f, %s\n", GOAL_FROM,
+                   previousSize, GOAL_GROWTH, growth, growth <= GOAL_GROWTH ? "met" : "NOT met");
         }
         printf("\n");
     }

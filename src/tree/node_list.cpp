@@ -7,11 +7,15 @@
 
 NodeList* createList(const char* name, Node* ownerNode)
 {
-    NodeList* list = static_cast<NodeList*>(allocateMemory(sizeof(NodeList)));
+    // One block for the list and its name, as for nodes: every instance has
+    // a counter list.
+    size_t length = strlen(name);
+    NodeList* list = static_cast<NodeList*>(allocateMemory(sizeof(NodeList) + length + 1));
     if (list == nullptr) {
         outOfMemory();
     }
-    list->name = copyText(name);
+    list->name = reinterpret_cast<char*>(list + 1);
+    memcpy(list->name, name, length);
     list->count = 0;
     list->head = nullptr;
     list->tail = nullptr;
@@ -155,6 +159,5 @@ void destroyTree(NodeList* list)
             destroyTree(childList);
         }
     }
-    releaseMemory(list->name);
-    releaseMemory(list);
+    releaseMemory(list); // its name too: one block
 }

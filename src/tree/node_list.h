@@ -13,7 +13,7 @@
 struct Node;
 
 struct NodeList {
-    char* name;      // private copy, owned
+    char* name;      // private copy, in the list's own block
     uint32_t count;  // number of nodes linked in
     Node* head;
     Node* tail;
