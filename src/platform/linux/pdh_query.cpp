@@ -9,6 +9,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -217,14 +218,35 @@ void takeSample(ObjectState& state)
     if (state.keys.empty()) {
         return;
     }
-    std::unordered_map<std::string, std::vector<size_t>> byName;
-    for (size_t i = 0; i < state.latest.instances.size(); ++i) {
-        byName[state.latest.instances[i].name].push_back(i);
+    // The positions of each name's instances, in sample order, one run per
+    // name in `positions`: views of the names and one flat array, rather
+    // than a copied name and a vector per instance on every collection.
+    const std::vector<InstanceSample>& instances = state.latest.instances;
+    struct Run {
+        size_t start;
+        size_t count;
+    };
+    std::unordered_map<std::string_view, Run> byName;
+    byName.reserve(instances.size());
+    for (const InstanceSample& instance : instances) {
+        ++byName[instance.name].count;
+    }
+    size_t start = 0;
+    for (auto& entry : byName) {
+        entry.second.start = start;
+        start += entry.second.count;
+        entry.second.count = 0;
+    }
+    std::vector<size_t> positions(instances.size());
+    for (size_t i = 0; i < instances.size(); ++i) {
+        Run& run = byName[instances[i].name];
+        positions[run.start + run.count++] = i;
     }
     for (InstanceKey& key : state.keys) {
         auto found = byName.find(key.name);
-        bool there = found != byName.end() && static_cast<size_t>(key.index) < found->second.size();
-        key.position = there ? found->second[static_cast<size_t>(key.index)] : NO_POSITION;
+        bool there = found != byName.end() && static_cast<size_t>(key.index) < found->second.count;
+        key.position =
+            there ? positions[found->second.start + static_cast<size_t>(key.index)] : NO_POSITION;
     }
 }
 
