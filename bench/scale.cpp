@@ -1,11 +1,11 @@
 // How the cost of `mirekast -a` grows with the number of instances: one object
-// of 1,000, 10,000 and 50,000 instances with 20 counters each, on the scale
+// of 1,000, 10,000 and 100,000 instances with 20 counters each, on the scale
 // layer (scale_layer.h), every run in a child of its own so that its peak
 // memory is its own.  Names come in two orders: ascending and distinct, and
 // shuffled with every name shared by two instances, as processes of one
 // program share theirs.
 //
-//     bench_scale [instances...]     (default: 1000 10000 50000)
+//     bench_scale [instances...]     (default: 1000 10000 100000)
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -25,6 +25,10 @@
 namespace {
 
 const int COUNTERS = 20;
+const long GOAL_SIZE = 100000;
+const double GOAL_SECONDS = 2.0;
+const long GOAL_FROM = 10000;
+const double GOAL_GROWTH = 1.15;
 
 enum Order { ASCENDING, SHUFFLED_PAIRS };
 
@@ -51,11 +55,20 @@ std::vector<std::string> instanceNames(long count, Order order)
 
 struct Measure {
     double seconds = 0;
+    double cpuSeconds = 0;  // user and system: what a busy machine does not inflate
     double peakBytes = 0;  // growth of the peak resident size during the run
     long added = 0;
     long fetched = 0;
     int exitCode = -1;
 };
+
+double cpuSecondsUsed()
+{
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 long peakKilobytes()
 {
@@ -85,11 +98,13 @@ long peakKilobytes()
     char program[] = "mirekast";
     char all[] = "-a";
     char* argv[] = {program, all, nullptr};
+    double cpuBefore = cpuSecondsUsed();
     auto start = std::chrono::steady_clock::now();
     measure.exitCode = programMain(2, argv);
     fflush(stdout);
     auto end = std::chrono::steady_clock::now();
     measure.seconds = std::chrono::duration<double>(end - start).count();
+    measure.cpuSeconds = cpuSecondsUsed() - cpuBefore;
     measure.peakBytes = static_cast<double>(peakKilobytes() - before) * 1024.0;
     measure.added = scale::addedCounters();
     measure.fetched = scale::fetchedValues();
@@ -135,17 +150,18 @@ int main(int argc, char** argv)
         sizes.push_back(size);
     }
     if (sizes.empty()) {
-        sizes = {1000, 10000, 50000};
+        sizes = {1000, 10000, 100000};
     }
     int failures = 0;
     for (Order order : {ASCENDING, SHUFFLED_PAIRS}) {
         printf("mirekast -a, one object of N instances x %d counters, names %s\n", COUNTERS,
                orderName(order));
-        printf("  %9s %10s %14s %16s %12s %14s\n", "N", "seconds", "us/instance",
+        printf("  %9s %10s %8s %14s %16s %12s %14s\n", "N", "seconds", "cpu s", "us/instance",
                "peak B/instance", "vs first", "growth N^k");
         Measure first;
         Measure previous;
         long previousSize = 0;
+        double fromSeconds = 0;
         for (long size : sizes) {
             Measure measure;
             if (!measureRun(size, order, &measure)) {
@@ -163,18 +179,34 @@ int main(int argc, char** argv)
             if (previousSize == 0) {
                 first = measure;
                 first.seconds = perInstance;  // kept per instance from here on
-                printf("  %9ld %10.3f %14.2f %16.0f %12s %14s\n", size, measure.seconds,
-                       perInstance * 1e6, measure.peakBytes / static_cast<double>(size), "1.00x",
+                printf("  %9ld %10.3f %8.3f %14.2f %16.0f %12s %14s\n", size, measure.seconds,
+                       measure.cpuSeconds, perInstance * 1e6, measure.peakBytes / static_cast<double>(size), "1.00x",
                        "-");
             } else {
                 double growth = std::log(measure.seconds / previous.seconds) /
                                 std::log(static_cast<double>(size) / static_cast<double>(previousSize));
-                printf("  %9ld %10.3f %14.2f %16.0f %11.2fx %14.2f\n", size, measure.seconds,
-                       perInstance * 1e6, measure.peakBytes / static_cast<double>(size),
+                printf("  %9ld %10.3f %8.3f %14.2f %16.0f %11.2fx %14.2f\n", size,
+                       measure.seconds, measure.cpuSeconds, perInstance * 1e6, measure.peakBytes / static_cast<double>(size),
                        perInstance / first.seconds, growth);
             }
             previous = measure;
             previousSize = size;
+            if (size == GOAL_FROM) {
+                fromSeconds = measure.seconds;
+            }
+        }
+        // The goals: 100,000 instances in under 2 s, and from 10,000 on a
+        // growth close to linear.
+        if (previousSize >= GOAL_SIZE) {
+            printf("  goal: %ld instances in under %.0f s: %s (%.2f s; cpu %.2f s)\n", previousSize,
+                   GOAL_SECONDS, previous.seconds < GOAL_SECONDS ? "met" : "NOT met",
+                   previous.seconds, previous.cpuSeconds);
+        }
+        if (fromSeconds > 0 && previousSize > GOAL_FROM) {
+            double growth = std::log(previous.seconds / fromSeconds) /
+                            std::log(static_cast<double>(previousSize) / GOAL_FROM);
+            printf("  goal: k from %ld to %ld at most %.2f: k = %.2f, %s\n", GOAL_FROM,
+                   previousSize, GOAL_GROWTH, growth, growth <= GOAL_GROWTH ? "met" : "NOT met");
         }
         printf("\n");
     }

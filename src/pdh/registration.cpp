@@ -5,7 +5,9 @@
 
 #include "driver/memory.h"
 #include "pdh/enumeration.h"
+#include "pdh/instance_index.h"
 #include "pdh/sampling.h"
+#include "tree/staged_insertion.h"
 
 static const char NO_INSTANCE_NAME[] = "UNNAMED";
 static const char SELECT_ALL[] = "*";
@@ -38,20 +40,6 @@ bool buildCounterPath(char* path, int capacity, const char* objectName,
     return true;
 }
 
-// The number of names before `instance` in the block `instances` that equal
-// it: two processes of one program are #0 and #1.
-static int32_t instanceIndexOf(const char* instances, const char* instance)
-{
-    int32_t index = 0;
-    for (const char* earlier = firstName(instances); earlier != nullptr && earlier != instance;
-         earlier = nextName(earlier)) {
-        if (strcmp(earlier, instance) == 0) {
-            index++;
-        }
-    }
-    return index;
-}
-
 static void releaseItemLists(char** counterSlot, char** instanceSlot)
 {
     releaseMemory(*counterSlot);
@@ -80,15 +68,18 @@ void registerAllObjects(const char* objectNames, char** counterSlot, char** inst
             addInstanceNodeandCounterList(instanceList, columnList, objectName, NO_INSTANCE_NAME,
                                           *counterSlot, query, 0, true);
         } else {
-            bool first = true;
+            int32_t* indices = countEqualNamesBefore(*instanceSlot);
+            uint32_t position = 0;
             for (const char* instance = firstName(*instanceSlot); instance != nullptr;
                  instance = nextName(instance)) {
                 addInstanceNodeandCounterList(instanceList, columnList, objectName, instance,
-                                              *counterSlot, query,
-                                              instanceIndexOf(*instanceSlot, instance), first);
-                first = false;
+                                              *counterSlot, query, indices[position],
+                                              position == 0);
+                position++;
             }
+            releaseMemory(indices);
         }
+        sortStagedNodes(instanceList);
         releaseItemLists(counterSlot, instanceSlot);
     }
 }
@@ -99,7 +90,7 @@ void addInstanceNodeandCounterList(NodeList* instanceList, NodeList* columnList,
                                    int32_t instanceIndex, bool fillColumns)
 {
     Node* instanceNode = createNode(instanceName, 0, nullptr, nullptr, instanceList);
-    insertSorted(instanceList, instanceNode, SORT_BY_NAME);
+    stageNode(instanceList, instanceNode);
     NodeList* counterList = createList("", instanceNode);
 
     // Here a real instance named like the pseudo-instance gets the short path too.
@@ -121,9 +112,11 @@ void addInstanceNodeandCounterList(NodeList* instanceList, NodeList* columnList,
             insertSorted(columnList, createNode(counterName, 0, nullptr, nullptr, columnList),
                          SORT_BY_NAME);
         }
-        insertSorted(counterList, createNode(counterName, 0, handle, nullptr, counterList),
-                     SORT_BY_NAME);
+        // Staged, then sorted once: for an object of many instances even
+        // the short walks of insertSorted added up.
+        stageNode(counterList, createNode(counterName, 0, handle, nullptr, counterList));
     }
+    sortStagedNodes(counterList);
 }
 
 void registerSets(NodeList* setList, const char* objectNames, char** counterSlot,
@@ -149,16 +142,23 @@ void registerSets(NodeList* setList, const char* objectNames, char** counterSlot
                     &setInstanceList, &setColumnList, dataTree, headerTree, &setObject, setNode,
                     objectName, nullptr, *counterSlot, 0, &instanceAdded, 0, query);
             } else {
+                int32_t* indices = countEqualNamesBefore(*instanceSlot);
+                uint32_t position = 0;
                 for (const char* instance = firstName(*instanceSlot); instance != nullptr;
                      instance = nextName(instance)) {
                     instanceAdded = false;
                     addSelectiveInstanceNodeandCounterList(
                         &setInstanceList, &setColumnList, dataTree, headerTree, &setObject,
                         setNode, objectName, instance, *counterSlot, 1, &instanceAdded,
-                        instanceIndexOf(*instanceSlot, instance), query);
+                        indices[position], query);
+                    position++;
                 }
+                releaseMemory(indices);
             }
             releaseItemLists(counterSlot, instanceSlot);
+        }
+        if (setInstanceList != nullptr) {
+            sortStagedNodes(setInstanceList);
         }
     }
 }
@@ -245,7 +245,7 @@ void addSetInstanceNode(NodeList* setInstanceList, const char* instanceName,
                         NodeList** counterList)
 {
     Node* instanceNode = createNode(instanceName, 0, nullptr, nullptr, setInstanceList);
-    insertSorted(setInstanceList, instanceNode, SORT_BY_NAME);
+    stageNode(setInstanceList, instanceNode);
     *counterList = createList("", instanceNode);
 }
 

@@ -12,6 +12,9 @@ void registerAllObjects(const char* objectNames, char** counterSlot, char** inst
 // One instance node under `instanceList` with a counter node for every counter
 // of `counterNames` that PDH accepts; with `fillColumns` those counters become
 // columns too.  The instance name "UNNAMED" gives paths without instance part.
+// The instance node is staged (tree/staged_insertion.h): once every instance of
+// the object is in, the caller puts `instanceList` in order with
+// sortStagedNodes.
 void addInstanceNodeandCounterList(NodeList* instanceList, NodeList* columnList,
                                    const char* objectName, const char* instanceName,
                                    const char* counterNames, PDH_HQUERY query,
@@ -39,7 +42,8 @@ void addSelectiveInstanceNodeandCounterList(NodeList** setInstanceList, NodeList
 void addSetObjectNodes(Node** setObject, const char* objectName, NodeList** setInstanceList,
                        NodeList** setColumnList, NodeList* dataTree, NodeList* headerTree);
 
-// An instance node under `setInstanceList`, with its counter list.
+// An instance node under `setInstanceList`, with its counter list.  The node
+// is staged: registerSets sorts the list once the set is done.
 void addSetInstanceNode(NodeList* setInstanceList, const char* instanceName,
                         NodeList** counterList);
 

@@ -22,11 +22,15 @@ CellTable* createCellTable(const char* title, int32_t columns)
 
 Cell* createCell(const char* text)
 {
-    Cell* cell = static_cast<Cell*>(allocateMemory(sizeof(Cell)));
+    // One block for the cell and its text: a table of many instances holds
+    // a dozen cells per row, and two allocations each showed in -a's profile.
+    size_t length = strlen(text);
+    Cell* cell = static_cast<Cell*>(allocateMemory(sizeof(Cell) + length + 1));
     if (cell == nullptr) {
         outOfMemory();
     }
-    cell->text = copyText(text);
+    cell->text = reinterpret_cast<char*>(cell + 1);
+    memcpy(cell->text, text, length);
     cell->prev = nullptr;
     cell->next = nullptr;
     return cell;
@@ -174,8 +178,7 @@ void freeCellTable(CellTable* table)
     Cell* cell = table->firstCell;
     while (cell != nullptr) {
         Cell* next = cell->next;
-        releaseMemory(cell->text);
-        releaseMemory(cell);
+        releaseMemory(cell); // its text too: one block
         cell = next;
     }
     releaseMemory(table->title);

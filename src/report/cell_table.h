@@ -9,7 +9,7 @@
 struct Cell {
     Cell* prev;
     Cell* next;
-    char* text; // private copy, owned
+    char* text; // private copy, in the cell's own block
 };
 
 struct CellTable {

@@ -7,11 +7,15 @@
 
 NodeList* createList(const char* name, Node* ownerNode)
 {
-    NodeList* list = static_cast<NodeList*>(allocateMemory(sizeof(NodeList)));
+    // One block for the list and its name, as for nodes: every instance has
+    // a counter list.
+    size_t length = strlen(name);
+    NodeList* list = static_cast<NodeList*>(allocateMemory(sizeof(NodeList) + length + 1));
     if (list == nullptr) {
         outOfMemory();
     }
-    list->name = copyText(name);
+    list->name = reinterpret_cast<char*>(list + 1);
+    memcpy(list->name, name, length);
     list->count = 0;
     list->head = nullptr;
     list->tail = nullptr;
@@ -25,11 +29,15 @@ NodeList* createList(const char* name, Node* ownerNode)
 Node* createNode(const char* name, uint32_t data, PDH_HCOUNTER counter, NodeList* childList,
                  NodeList* parentList)
 {
-    Node* node = static_cast<Node*>(allocateMemory(sizeof(Node)));
+    // One block for the node and its name: -a creates a node per counter of
+    // every instance, and two allocations each showed in its profile.
+    size_t length = strlen(name);
+    Node* node = static_cast<Node*>(allocateMemory(sizeof(Node) + length + 1));
     if (node == nullptr) {
         outOfMemory();
     }
-    node->name = copyText(name);
+    node->name = reinterpret_cast<char*>(node + 1);
+    memcpy(node->name, name, length);
     node->data = data;
     node->counter = counter;
     node->childList = childList;
@@ -138,8 +146,7 @@ void unlinkNode(NodeList* list, Node* node)
         }
     }
     list->count--;
-    releaseMemory(node->name);
-    releaseMemory(node);
+    releaseMemory(node); // its name too: one block
 }
 
 void destroyTree(NodeList* list)
@@ -152,6 +159,5 @@ void destroyTree(NodeList* list)
             destroyTree(childList);
         }
     }
-    releaseMemory(list->name);
-    releaseMemory(list);
+    releaseMemory(list); // its name too: one block
 }

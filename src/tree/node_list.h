@@ -1,6 +1,8 @@
 // Named, doubly linked lists of nodes: the one container of the program.  A
-// node may own one child list, so lists nest into trees of any depth.  Every
-// lookup and insertion is a linear walk from the head; lists are short.
+// node may own one child list, so lists nest into trees of any depth.
+// findByName and insertSorted walk from the head, which suits the short lists
+// (objects, counters, columns); lists that may grow to tens of thousands of
+// nodes (an object's instances) are filled through tree/staged_insertion.h.
 #ifndef MIREKAST_TREE_NODE_LIST_H
 #define MIREKAST_TREE_NODE_LIST_H
 
@@ -11,7 +13,7 @@
 struct Node;
 
 struct NodeList {
-    char* name;      // private copy, owned
+    char* name;      // private copy, in the list's own block
     uint32_t count;  // number of nodes linked in
     Node* head;
     Node* tail;
@@ -19,7 +21,7 @@ struct NodeList {
 };
 
 struct Node {
-    char* name;          // private copy, owned
+    char* name;          // private copy, in the node's own block
     uint32_t data;       // in the data tree: the counter's last fetched value
     PDH_HCOUNTER counter;// not owned: its query closes it
     NodeList* parentList;// the list the creator meant it for; never changed
@@ -39,8 +41,9 @@ typedef void (*ChildListCallback)(NodeList* list);
 // referenced from it).  Ends the process through outOfMemory() on failure.
 NodeList* createList(const char* name, Node* ownerNode);
 
-// Creates a node that belongs to no list yet, named by a copy of `name`.  Note
-// the order: childList before parentList.  Ends through outOfMemory() on
+// Creates a node that belongs to no list yet, named by a copy of `name` kept
+// in the node's own block (never released apart from it).  Note the order:
+// childList before parentList.  Ends through outOfMemory() on
 // failure.
 Node* createNode(const char* name, uint32_t data, PDH_HCOUNTER counter, NodeList* childList,
                  NodeList* parentList);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -20,12 +21,23 @@
 
 namespace {
 
+// An instance as counter paths name it.  The counters of one instance share
+// one, so that each collection looks an instance up once, not once per
+// counter, and a counter does not carry a copy of the name.
+struct InstanceKey {
+    std::string name;
+    int index;
+    size_t position;  // in the latest sample; NO_POSITION when not there
+};
+
+const size_t NO_POSITION = static_cast<size_t>(-1);
+
 struct ObjectState {
     const PerfObject* object;
     unsigned sources;  // what the query's counters of this object need
     bool sampled;
     ObjectSample latest;
-    std::unordered_map<std::string, std::vector<size_t>> byName;
+    std::vector<InstanceKey> keys;  // of its counters with an instance
     std::vector<int64_t> carriedTotal;  // per counter, for totalFollowsChurn
 };
 
@@ -35,9 +47,7 @@ struct LinuxCounter {
     LinuxQuery* query;
     size_t state;  // index into the query's objects
     int counter;
-    bool hasInstance;
-    std::string instance;
-    int instanceIndex;
+    size_t key;  // into the state's keys; NO_POSITION for a path without instance
     int collections;  // of the query since the counter was added
     CounterReading previous;
     CounterReading latest;
@@ -140,6 +150,7 @@ size_t stateFor(LinuxQuery& query, const PerfObject* object)
     state.object = object;
     state.sources = 0;
     state.sampled = false;
+    state.latest.timeNs = 0;
     state.carriedTotal.assign(static_cast<size_t>(object->counterCount), 0);
     query.objects.push_back(std::move(state));
     return query.objects.size() - 1;
@@ -204,9 +215,38 @@ void takeSample(ObjectState& state)
     carryTotals(state, fresh);
     state.latest = std::move(fresh);
     state.sampled = true;
-    state.byName.clear();
-    for (size_t i = 0; i < state.latest.instances.size(); ++i) {
-        state.byName[state.latest.instances[i].name].push_back(i);
+    if (state.keys.empty()) {
+        return;
+    }
+    // The positions of each name's instances, in sample order, one run per
+    // name in `positions`: views of the names and one flat array, rather
+    // than a copied name and a vector per instance on every collection.
+    const std::vector<InstanceSample>& instances = state.latest.instances;
+    struct Run {
+        size_t start;
+        size_t count;
+    };
+    std::unordered_map<std::string_view, Run> byName;
+    byName.reserve(instances.size());
+    for (const InstanceSample& instance : instances) {
+        ++byName[instance.name].count;
+    }
+    size_t start = 0;
+    for (auto& entry : byName) {
+        entry.second.start = start;
+        start += entry.second.count;
+        entry.second.count = 0;
+    }
+    std::vector<size_t> positions(instances.size());
+    for (size_t i = 0; i < instances.size(); ++i) {
+        Run& run = byName[instances[i].name];
+        positions[run.start + run.count++] = i;
+    }
+    for (InstanceKey& key : state.keys) {
+        auto found = byName.find(key.name);
+        bool there = found != byName.end() && static_cast<size_t>(key.index) < found->second.count;
+        key.position =
+            there ? positions[found->second.start + static_cast<size_t>(key.index)] : NO_POSITION;
     }
 }
 
@@ -215,15 +255,14 @@ CounterReading resolve(const LinuxCounter& counter, const ObjectState& state)
     CounterReading reading = {false, InstanceIdentity{0, 0}, RawValue{0, 0, false},
                               state.latest.timeNs};
     const InstanceSample* instance = nullptr;
-    if (!counter.hasInstance) {
+    if (counter.key == NO_POSITION) {
         if (!state.latest.instances.empty()) {
             instance = &state.latest.instances.front();
         }
     } else {
-        auto found = state.byName.find(counter.instance);
-        if (found != state.byName.end() &&
-            static_cast<size_t>(counter.instanceIndex) < found->second.size()) {
-            instance = &state.latest.instances[found->second[static_cast<size_t>(counter.instanceIndex)]];
+        size_t position = state.keys[counter.key].position;
+        if (position != NO_POSITION) {
+            instance = &state.latest.instances[position];
         }
     }
     if (instance) {
@@ -293,14 +332,23 @@ PDH_STATUS PdhAddCounterA(PDH_HQUERY hQuery, LPCSTR szFullCounterPath, DWORD_PTR
     }
     LinuxQuery* query = static_cast<LinuxQuery*>(hQuery);
     size_t state = stateFor(*query, object);
-    query->objects[state].sources |= object->counters[counterIndex].sources;
+    ObjectState& objectState = query->objects[state];
+    objectState.sources |= object->counters[counterIndex].sources;
+    size_t key = NO_POSITION;
+    if (path.hasInstance) {
+        // The counters of one instance come one after another.
+        std::vector<InstanceKey>& keys = objectState.keys;
+        if (keys.empty() || keys.back().index != path.instanceIndex ||
+            keys.back().name != path.instance) {
+            keys.push_back(InstanceKey{path.instance, path.instanceIndex, NO_POSITION});
+        }
+        key = keys.size() - 1;
+    }
     LinuxCounter& counter = newCounter(*query);
     counter.query = query;
     counter.state = state;
     counter.counter = counterIndex;
-    counter.hasInstance = path.hasInstance;
-    counter.instance = path.instance;
-    counter.instanceIndex = path.instanceIndex;
+    counter.key = key;
     counter.collections = 0;
     counter.previous = CounterReading{false, InstanceIdentity{0, 0}, RawValue{0, 0, false}, 0};
     counter.latest = counter.previous;

@@ -94,10 +94,17 @@ void readProcessThreads(int proc, int pid, unsigned sources, ObjectSample& sampl
     const TaskStat& stat = *found;
     std::string process = instanceNameFromSystem(stat.name, stat.nameLength);
     if (sources & SOURCE_NAMES_ONLY) {
-        // The names are the process's and an ordinal: its thread count is enough.
+        // The names are the process's and an ordinal: its thread count is
+        // enough.  Without values, which a listing leaves out: on a machine
+        // of many threads their allocation was a good part of the listing.
+        process += '/';
         for (int64_t ordinal = 0; ordinal < stat.threadCount; ++ordinal) {
-            addInstance(sample, threadObject, process + "/" + std::to_string(ordinal),
-                        InstanceIdentity{0, 0});
+            sample.instances.emplace_back();
+            InstanceSample& instance = sample.instances.back();
+            instance.name = process;
+            instance.name += std::to_string(ordinal);
+            instance.identity = InstanceIdentity{0, 0};
+            instance.isTotal = false;
         }
         return;
     }
@@ -128,6 +135,9 @@ void sampleThreads(unsigned sources, ObjectSample& sample)
     int proc = procDirectory();
     for (int pid : processIds()) {
         readProcessThreads(proc, pid, sources, sample);
+    }
+    if (sources & SOURCE_NAMES_ONLY) {
+        return;  // names without values
     }
     int64_t uptime = 0;
     bool haveUptime = (sources & SOURCE_UPTIME) && uptimeNanoseconds(&uptime);

@@ -94,6 +94,34 @@ TEST_F(LinuxChurnTest, IndexFollowsTheNthInstanceOfItsName)
     EXPECT_EQ(value(secondTime), static_cast<LONG>(50 * 100 / sysconf(_SC_CLK_TCK) / 2));
 }
 
+TEST_F(LinuxChurnTest, CountersAddedInAnyOrderFollowEachTheirOwnInstance)
+{
+    // The counters of one instance need not come one after another: the same
+    // name and index added again later, between others, is still that
+    // instance, in this collection and after churn.
+    PDH_HQUERY query = openQuery();
+    PDH_HCOUNTER second = add(query, "\\Process(worker#1)\\ID Process");
+    PDH_HCOUNTER first = add(query, "\\Process(worker)\\ID Process");
+    PDH_HCOUNTER secondAgain = add(query, "\\Process(worker#1)\\Virtual Bytes");
+    PDH_HCOUNTER thread = add(query, "\\Thread(stuck/0)\\ID Thread");
+    PDH_HCOUNTER firstAgain = add(query, "\\Process(worker#0)\\Thread Count");
+    collect(query);
+    EXPECT_EQ(value(second), 301);
+    EXPECT_EQ(value(first), 300);
+    EXPECT_EQ(value(secondAgain), 2000000);
+    EXPECT_EQ(value(thread), 400);
+    EXPECT_EQ(value(firstAgain), 1);
+
+    tree().remove("proc/300");
+    advance(1);
+    collect(query);
+    EXPECT_EQ(value(first), 301);
+    EXPECT_EQ(value(firstAgain), 2);
+    expectGone(second);
+    expectGone(secondAgain);
+    EXPECT_EQ(value(thread), 400);
+}
+
 TEST_F(LinuxChurnTest, PidReusedByAnotherProcessOfTheSameNameGivesNoRate)
 {
     // Process 301 ends and a new "worker" gets pid 301: a later start time.

@@ -1,0 +1,101 @@
+#include "tree/staged_insertion.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A node as the tests tell it apart: name, and `data` = the order in which it
+// was added, so that equal names show which one stands first.
+typedef std::vector<std::pair<std::string, uint32_t>> Entries;
+
+// The list's entries from head to tail, after checking the links both ways,
+// the ends and the count.
+Entries checkedEntries(const NodeList* list)
+{
+    Entries forward;
+    const Node* last = nullptr;
+    for (const Node* node = list->head; node != nullptr; node = node->next) {
+        EXPECT_EQ(node->prev, last);
+        forward.push_back({node->name, node->data});
+        last = node;
+    }
+    EXPECT_EQ(list->tail, last);
+    EXPECT_EQ(forward.size(), list->count);
+    return forward;
+}
+
+// The same names into two lists: `before` of them by insertSorted into both,
+// the rest by insertSorted into the one and staged into the other, which is
+// then sorted.  Both lists must come out alike.
+void expectStagingMatchesInsertion(const std::vector<std::string>& names, size_t before)
+{
+    NodeList* inserted = createList("", nullptr);
+    NodeList* staged = createList("", nullptr);
+    for (size_t i = 0; i < names.size(); i++) {
+        uint32_t order = static_cast<uint32_t>(i);
+        insertSorted(inserted, createNode(names[i].c_str(), order, nullptr, nullptr, inserted),
+                     SORT_BY_NAME);
+        Node* node = createNode(names[i].c_str(), order, nullptr, nullptr, staged);
+        if (i < before) {
+            insertSorted(staged, node, SORT_BY_NAME);
+        } else {
+            stageNode(staged, node);
+            EXPECT_EQ(node->parentList, staged);
+        }
+    }
+    sortStagedNodes(staged);
+    Entries expected = checkedEntries(inserted);
+    EXPECT_EQ(checkedEntries(staged), expected);
+    // Sorting a list that is already in order changes nothing.
+    sortStagedNodes(staged);
+    EXPECT_EQ(checkedEntries(staged), expected);
+    destroyTree(inserted);
+    destroyTree(staged);
+}
+
+TEST(StagedInsertion, SmallListsComeOutAsInsertSortedLeavesThem)
+{
+    expectStagingMatchesInsertion({}, 0);
+    expectStagingMatchesInsertion({"Process"}, 0);
+    expectStagingMatchesInsertion({"b", "a"}, 0);
+    expectStagingMatchesInsertion({"a", "a", "a"}, 0);
+    expectStagingMatchesInsertion({"Process", "Memory", "Processor"}, 0);
+    // Staged nodes go in front of equal names that were inserted before.
+    expectStagingMatchesInsertion({"sh", "vi", "sh", "sh", "vi"}, 2);
+    // Unsigned byte order, case-sensitive, prefixes first.
+    expectStagingMatchesInsertion({"alpha", "Zeta", "a\x80", "a", "a\x7f", "ab", "\xff"}, 0);
+}
+
+TEST(StagedInsertion, ThousandsOfRepeatedNamesComeOutAsInsertSortedLeavesThem)
+{
+    std::mt19937 random(15);
+    std::uniform_int_distribution<int> pick(0, 300);
+    for (size_t count : {2u, 63u, 64u, 65u, 1000u, 5000u}) {
+        SCOPED_TRACE(count);
+        std::vector<std::string> names;
+        for (size_t i = 0; i < count; i++) {
+            int n = pick(random);
+            names.push_back(n % 3 == 0 ? "\xe9" + std::to_string(n / 7) : std::to_string(n));
+        }
+        expectStagingMatchesInsertion(names, 0);
+        expectStagingMatchesInsertion(names, count / 3);
+    }
+}
+
+TEST(StagedInsertion, StagingLinksAtTheHeadUntilTheSort)
+{
+    NodeList* list = createList("", nullptr);
+    stageNode(list, createNode("b", 0, nullptr, nullptr, list));
+    stageNode(list, createNode("c", 1, nullptr, nullptr, list));
+    stageNode(list, createNode("a", 2, nullptr, nullptr, list));
+    EXPECT_EQ(checkedEntries(list), (Entries{{"a", 2}, {"c", 1}, {"b", 0}}));
+    sortStagedNodes(list);
+    EXPECT_EQ(checkedEntries(list), (Entries{{"a", 2}, {"b", 0}, {"c", 1}}));
+    destroyTree(list);
+}
+
+} // namespace
