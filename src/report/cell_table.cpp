@@ -93,23 +93,9 @@ static void flushBlock(LineWriter& writer)
     writer.used = 0;
 }
 
-static void putText(LineWriter& writer, const char* text, size_t length)
-{
-    while (length > 0) {
-        if (writer.used == sizeof writer.block) {
-            flushBlock(writer);
-        }
-        size_t room = sizeof writer.block - writer.used;
-        size_t piece = length < room ? length : room;
-        memcpy(writer.block + writer.used, text, piece);
-        writer.used += piece;
-        writer.last = text[piece - 1];
-        text += piece;
-        length -= piece;
-    }
-}
-
-static void putRun(LineWriter& writer, char c, size_t count)
+// Appends `count` bytes: those of `text`, or `count` times `fill` when
+// `text` is null.
+static void put(LineWriter& writer, const char* text, char fill, size_t count)
 {
     while (count > 0) {
         if (writer.used == sizeof writer.block) {
@@ -117,11 +103,26 @@ static void putRun(LineWriter& writer, char c, size_t count)
         }
         size_t room = sizeof writer.block - writer.used;
         size_t piece = count < room ? count : room;
-        memset(writer.block + writer.used, c, piece);
+        if (text != nullptr) {
+            memcpy(writer.block + writer.used, text, piece);
+            text += piece;
+        } else {
+            memset(writer.block + writer.used, fill, piece);
+        }
         writer.used += piece;
-        writer.last = c;
+        writer.last = writer.block[writer.used - 1];
         count -= piece;
     }
+}
+
+static void putText(LineWriter& writer, const char* text, size_t length)
+{
+    put(writer, text, '\0', length);
+}
+
+static void putRun(LineWriter& writer, char c, size_t count)
+{
+    put(writer, nullptr, c, count);
 }
 
 // The title centred in underscores on a line of screenWidth - 1 characters;

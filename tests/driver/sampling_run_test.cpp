@@ -313,57 +313,27 @@ TEST(SamplingRun, AFailedCollectionDoesNotEndRepeat)
     EXPECT_EQ(run.exitCode, 0);
 }
 
-TEST(SamplingRun, RepeatEndsAfterThePassInWhichWritingFailed)
-{
-    scriptMachine();
-    ChildResult run = runInChild([] {
-        // Standard output becomes a pipe nobody reads.  The real console
-        // ignores SIGPIPE for the loop; the scripted one leaves that to us.
-        signal(SIGPIPE, SIG_IGN);
-        int ends[2];
-        if (pipe(ends) != 0) {
-            return 99;
-        }
-        close(ends[0]);
-        dup2(ends[1], 1);
-        close(ends[1]);
-        std::vector<std::string> args = {"mirekast", "-r", "-s", "{Memory", "-i", "*", "-c", "*}"};
-        std::vector<char*> argv = argumentVector(args);
-        int code = programMain(static_cast<int>(args.size()), argv.data());
-        fprintf(stderr, "collections %d polls %d closes %d\n",
-                scripted::callCount(scripted::COLLECT_QUERY_DATA), scripted::keyPolls(),
-                scripted::callCount(scripted::CLOSE_QUERY));
-        return code;
-    });
-    EXPECT_EQ(run.err, "collections 1 polls 2 closes 1\n");
-    EXPECT_EQ(run.exitCode, 0);
-}
-
-// Runs the program with standard output on `output` (opened for writing),
-// then writes the counts of collections, key polls and closes on standard
-// error after what the program wrote there.
+// Runs the program with standard output on `output` (opened for writing;
+// null: a pipe whose reader is gone), then writes the counts of collections,
+// key polls and closes on standard error after what the program wrote there.
 ChildResult runWritingTo(const char* output, std::vector<std::string> args)
 {
     args.insert(args.begin(), "mirekast");
     return runInChild([output, &args] {
         signal(SIGPIPE, SIG_IGN);  // as the real console has it for the loop
+        int fd = -1;
         int ends[2];
         if (output != nullptr) {
-            int fd = open(output, O_WRONLY);
-            if (fd < 0) {
-                return 99;
-            }
-            dup2(fd, 1);
-            close(fd);
-        } else {
-            // A pipe whose reader is gone.
-            if (pipe(ends) != 0) {
-                return 99;
-            }
+            fd = open(output, O_WRONLY);
+        } else if (pipe(ends) == 0) {
             close(ends[0]);
-            dup2(ends[1], 1);
-            close(ends[1]);
+            fd = ends[1];
         }
+        if (fd < 0) {
+            return 99;
+        }
+        dup2(fd, 1);
+        close(fd);
         std::vector<char*> argv = argumentVector(args);
         int code = programMain(static_cast<int>(args.size()), argv.data());
         fprintf(stderr, "collections %d polls %d closes %d\n",
@@ -373,41 +343,43 @@ ChildResult runWritingTo(const char* output, std::vector<std::string> args)
     });
 }
 
+TEST(SamplingRun, RepeatEndsAfterThePassInWhichWritingFailed)
+{
+    scriptMachine();
+    ChildResult run = runWritingTo(nullptr, {"-r", "-s", "{Memory", "-i", "*", "-c", "*}"});
+    EXPECT_EQ(run.err, "collections 1 polls 2 closes 1\n");
+    EXPECT_EQ(run.exitCode, 0);
+}
+
 TEST(SamplingRun, AFullDeviceIsAFailureToldAfterThePassAClosedPipeIsNot)
 {
     const std::string full = "Error: Failed to write standard output: No space left on device.\n";
-    const std::vector<std::string> once = {"-a"};
-    const std::vector<std::string> repeat = {"-r", "-l", "-s", "{Memory", "-i", "*", "-c", "*}"};
-    const std::vector<std::string> names = {"-L", "-a"};
-
-    scriptMachine();
-    ChildResult run = runWritingTo("/dev/full", once);
-    EXPECT_EQ(run.err, full + "collections 1 polls 1 closes 1\n");
-    EXPECT_EQ(run.exitCode, 5);
-    run = runWritingTo(nullptr, once);
-    EXPECT_EQ(run.err, "collections 1 polls 1 closes 1\n");
-    EXPECT_EQ(run.exitCode, 0);
-
-    // Repeat mode ends after the pass in which writing failed, either way.
-    scriptMachine();
-    run = runWritingTo("/dev/full", repeat);
-    EXPECT_EQ(run.err, full + "collections 1 polls 2 closes 1\n");
-    EXPECT_EQ(run.exitCode, 5);
-    scriptMachine();
-    run = runWritingTo(nullptr, repeat);
-    EXPECT_EQ(run.err, "collections 1 polls 2 closes 1\n");
-    EXPECT_EQ(run.exitCode, 0);
-
-    // The name listing, which opens no query.
-    scriptMachine();
-    run = runWritingTo("/dev/full", names);
-    EXPECT_EQ(run.err, full + "collections 0 polls 0 closes 0\n");
-    EXPECT_EQ(run.exitCode, 5);
+    struct Case {
+        std::vector<std::string> args;
+        std::string counts;  // the same whichever way the output failed
+    };
+    const Case cases[] = {
+        {{"-a"}, "collections 1 polls 1 closes 1\n"},
+        // Repeat mode ends after the pass in which writing failed.
+        {{"-r", "-l", "-s", "{Memory", "-i", "*", "-c", "*}"}, "collections 1 polls 2 closes 1\n"},
+        // The name listing, which opens no query.
+        {{"-L", "-a"}, "collections 0 polls 0 closes 0\n"},
+    };
+    for (const Case& c : cases) {
+        scriptMachine();
+        ChildResult run = runWritingTo("/dev/full", c.args);
+        EXPECT_EQ(run.err, full + c.counts) << c.args[0];
+        EXPECT_EQ(run.exitCode, 5) << c.args[0];
+        scriptMachine();
+        run = runWritingTo(nullptr, c.args);
+        EXPECT_EQ(run.err, c.counts) << c.args[0];
+        EXPECT_EQ(run.exitCode, 0) << c.args[0];
+    }
 
     // Output that can be written is no failure: the loop runs until the key.
     scriptMachine();
     scripted::keyWaitingFromPoll(3);
-    run = runWritingTo("/dev/null", repeat);
+    ChildResult run = runWritingTo("/dev/null", cases[1].args);
     EXPECT_EQ(run.err, "collections 2 polls 3 closes 1\n");
     EXPECT_EQ(run.exitCode, 0);
 }
