@@ -9,6 +9,7 @@ enum ExitCode {
     EXIT_PDH_FAILURE = 2,
     EXIT_UNDEFINED_ARGUMENT = 3,
     EXIT_BAD_REQUEST = 4,
+    EXIT_OUTPUT_FAILED = 5, // standard output failed, other than by a closed pipe
 };
 
 // Writes "Failed to allocate memory.\n" to standard error and ends the process

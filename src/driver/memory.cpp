@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "driver/fatal.h"
 
@@ -31,6 +32,11 @@ char* copyText(const char* text)
     }
     memcpy(copy, text, length);
     return copy;
+}
+
+void endOnAnyFailedAllocation()
+{
+    std::set_new_handler(outOfMemory);
 }
 
 long allocationCount()

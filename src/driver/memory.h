@@ -18,6 +18,12 @@ void releaseMemory(void* block);
 // one, or ends the process through outOfMemory().
 char* copyText(const char* text);
 
+// Makes every allocation that fails outside allocateMemory (the standard
+// containers of a platform layer, operator new anywhere) end the process
+// through outOfMemory() too, instead of throwing std::bad_alloc into code
+// that has no answer to it.  main installs it before anything allocates.
+void endOnAnyFailedAllocation();
+
 // Test hooks.  allocationCount() is the number of allocations asked for so
 // far; failAllocationNumber(n) makes the n-th allocation from the start of the
 // process (counting from 1) fail, 0 turns that off.

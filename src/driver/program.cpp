@@ -6,11 +6,14 @@
 #include "cli/run_settings.h"
 #include "driver/fatal.h"
 #include "driver/memory.h"
+#include "driver/output_check.h"
 #include "driver/sampling_run.h"
 #include "pdh/enumeration.h"
 
 int programMain(int argc, char** argv)
 {
+    endOnAnyFailedAllocation();
+
     // 1. Parse the command line; help, version and every error end the process here.
     NodeList* setList = parseCommandLine(argc, argv);
 
@@ -29,11 +32,11 @@ int programMain(int argc, char** argv)
         releaseMemory(*objectSlot);
         releaseMemory(objectSlot);
         destroyTree(setList); // the process ends right after; released for leak checkers
-        return EXIT_OK;
+        return finishOutput();
     }
 
     // 5. The sampling run; it releases the object names and their slot.
     runSampling(setList, objectSlot);
     destroyTree(setList);
-    return EXIT_OK;
+    return finishOutput();
 }

@@ -6,6 +6,7 @@
 #include "cli/run_settings.h"
 #include "driver/fatal.h"
 #include "driver/memory.h"
+#include "driver/output_check.h"
 #include "pdh/registration.h"
 #include "pdh/sampling.h"
 #include "platform/console.h"
@@ -52,7 +53,7 @@ static void sampleUntilDone(PDH_HQUERY query, NodeList* dataTree, NodeList* head
         collect(query);
         visitTree(dataTree, gatherPerfData, nullptr);
         printReport(dataTree, headerTree);
-        fflush(stdout);
+        flushPassOutput();
         if ((runSettings.flags & FLAG_REPEAT) == 0) {
             break;
         }

@@ -31,6 +31,7 @@ Cell* createCell(const char* text)
     }
     cell->text = reinterpret_cast<char*>(cell + 1);
     memcpy(cell->text, text, length);
+    cell->ruleLength = 0;
     cell->prev = nullptr;
     cell->next = nullptr;
     return cell;
@@ -48,25 +49,27 @@ void appendCell(CellTable* table, Cell* cell)
     table->lastCell = cell;
 }
 
+// A rule cell holds "-" and its length; the run of '-' is drawn when printed.
+static Cell* createRuleCell(int32_t width)
+{
+    Cell* cell = createCell("-");
+    cell->ruleLength = width;
+    return cell;
+}
+
 void appendRuleRow(int32_t width, int32_t slots, CellTable* table, int32_t filled,
                    int32_t fillEmpty)
 {
-    char* rule = static_cast<char*>(allocateMemory(static_cast<size_t>(width) + 1));
-    if (rule == nullptr) {
-        outOfMemory();
-    }
-    memset(rule, '-', static_cast<size_t>(width));
-    appendCell(table, createCell(rule));
+    appendCell(table, createRuleCell(width));
     for (int32_t appended = 0; appended < slots; appended++) {
         if (appended < filled) {
-            appendCell(table, createCell(rule));
+            appendCell(table, createRuleCell(width));
         } else if (fillEmpty > 0) {
             appendCell(table, createCell(""));
         } else {
             break;
         }
     }
-    releaseMemory(rule);
 }
 
 int32_t tableCellWidth(const CellTable* table)
@@ -75,41 +78,80 @@ int32_t tableCellWidth(const CellTable* table)
     return width < runSettings.columnWidth ? runSettings.columnWidth : width;
 }
 
-static char* allocateLine(size_t length)
+static size_t textLength(const Cell* cell)
 {
-    char* line = static_cast<char*>(allocateMemory(length + 1));
-    if (line == nullptr) {
-        outOfMemory();
+    return cell->ruleLength > 0 ? static_cast<size_t>(cell->ruleLength) : strlen(cell->text);
+}
+
+// A line goes out through a small block, whatever its length; the last
+// character written is kept for the border rule.
+struct LineWriter {
+    char block[4096];
+    size_t used;
+    char last;
+};
+
+static void flushBlock(LineWriter& writer)
+{
+    fwrite(writer.block, 1, writer.used, stdout);
+    writer.used = 0;
+}
+
+// Appends `count` bytes: those of `text`, or `count` times `fill` when
+// `text` is null.
+static void put(LineWriter& writer, const char* text, char fill, size_t count)
+{
+    while (count > 0) {
+        if (writer.used == sizeof writer.block) {
+            flushBlock(writer);
+        }
+        size_t room = sizeof writer.block - writer.used;
+        size_t piece = count < room ? count : room;
+        if (text != nullptr) {
+            memcpy(writer.block + writer.used, text, piece);
+            text += piece;
+        } else {
+            memset(writer.block + writer.used, fill, piece);
+        }
+        writer.used += piece;
+        writer.last = writer.block[writer.used - 1];
+        count -= piece;
     }
-    return line;
+}
+
+static void putText(LineWriter& writer, const char* text, size_t length)
+{
+    put(writer, text, '\0', length);
+}
+
+static void putRun(LineWriter& writer, char c, size_t count)
+{
+    put(writer, nullptr, c, count);
 }
 
 // The title centred in underscores on a line of screenWidth - 1 characters;
 // a title that long or longer is printed whole on a line of its own length.
-static void printTitle(const char* title)
+static void printTitle(LineWriter& writer, const char* title)
 {
     size_t length = strlen(title);
     size_t screen = static_cast<size_t>(runSettings.screenWidth);
     if (length >= screen) {
-        fputs(title, stdout);
-        fputc('\n', stdout);
-        return;
+        putText(writer, title, length);
+    } else {
+        size_t before = (screen - length) / 2;
+        putRun(writer, '_', before);
+        putText(writer, title, length);
+        putRun(writer, '_', screen - 1 - before - length);
     }
-    char* line = allocateLine(screen);
-    size_t before = (screen - length) / 2;
-    memset(line, '_', screen - 1);
-    memcpy(line + before, title, length);
-    line[screen - 1] = '\n';
-    fwrite(line, 1, screen, stdout);
-    releaseMemory(line);
+    putRun(writer, '\n', 1);
 }
 
-// The border after a cell's segment, decided from the line so far and from the
-// cell that follows in the table.  A cell missing from a short last row counts
-// as empty and ends the table.
-static char borderAfter(const Cell* cell, const char* lineEnd)
+// The border after a cell's segment, decided from the line so far (its last
+// character) and from the cell that follows in the table.  A cell missing from
+// a short last row counts as empty and ends the table.
+static char borderAfter(const Cell* cell, char lineEnd)
 {
-    bool endsWithRule = lineEnd[-1] == '-';
+    bool endsWithRule = lineEnd == '-';
     if (cell != nullptr && cell->next != nullptr) {
         if (endsWithRule && cell->next->text[0] == '-') {
             return '+';
@@ -124,7 +166,7 @@ static size_t linesOfRow(const Cell* rowStart, int32_t columns, size_t cellWidth
     size_t lines = 1;
     const Cell* cell = rowStart;
     for (int32_t i = 0; i < columns && cell != nullptr; i++, cell = cell->next) {
-        size_t needed = (strlen(cell->text) + cellWidth - 1) / cellWidth;
+        size_t needed = (textLength(cell) + cellWidth - 1) / cellWidth;
         if (needed > lines) {
             lines = needed;
         }
@@ -132,45 +174,54 @@ static size_t linesOfRow(const Cell* rowStart, int32_t columns, size_t cellWidth
     return lines;
 }
 
+// Line k (from 0) of a cell: its text from k cell widths on, at most one cell
+// width of it, then blanks to the cell width.
+static void putSegment(LineWriter& writer, const Cell* cell, size_t k, size_t cellWidth)
+{
+    size_t consumed = k * cellWidth;
+    size_t length = cell != nullptr ? textLength(cell) : 0;
+    size_t piece = 0;
+    if (length > consumed) {
+        piece = length - consumed < cellWidth ? length - consumed : cellWidth;
+        if (cell->ruleLength > 0) {
+            putRun(writer, '-', piece);
+        } else {
+            putText(writer, cell->text + consumed, piece);
+        }
+    }
+    putRun(writer, ' ', cellWidth - piece);
+}
+
 void printCellTable(const CellTable* table)
 {
     size_t cellWidth = static_cast<size_t>(tableCellWidth(table));
     size_t columns = static_cast<size_t>(table->columns);
-    printTitle(table->title);
+    LineWriter writer;
+    writer.used = 0;
+    writer.last = '\0';
+    printTitle(writer, table->title);
 
-    char* line = allocateLine(1 + columns * (cellWidth + 1) + 1);
     const Cell* rowStart = table->firstCell;
     while (rowStart != nullptr) {
         size_t lineCount = linesOfRow(rowStart, table->columns, cellWidth);
         const Cell* nextRow = rowStart;
         for (size_t k = 0; k < lineCount; k++) {
-            char* end = line;
-            *end++ = '|';
+            putRun(writer, '|', 1);
             const Cell* cell = rowStart;
             for (size_t i = 0; i < columns; i++) {
-                size_t consumed = k * cellWidth;
-                size_t length = cell != nullptr ? strlen(cell->text) : 0;
-                size_t piece = 0;
-                if (length > consumed) {
-                    piece = length - consumed < cellWidth ? length - consumed : cellWidth;
-                    memcpy(end, cell->text + consumed, piece);
-                }
-                memset(end + piece, ' ', cellWidth - piece);
-                end += cellWidth;
-                *end = borderAfter(cell, end);
-                end++;
+                putSegment(writer, cell, k, cellWidth);
+                putRun(writer, borderAfter(cell, writer.last), 1);
                 if (cell != nullptr) {
                     cell = cell->next;
                 }
             }
-            *end++ = '\n';
-            fwrite(line, 1, static_cast<size_t>(end - line), stdout);
+            putRun(writer, '\n', 1);
             nextRow = cell;
         }
         rowStart = nextRow;
     }
-    releaseMemory(line);
-    fputs("\n\n", stdout);
+    putText(writer, "\n\n", 2);
+    flushBlock(writer);
 }
 
 void freeCellTable(CellTable* table)

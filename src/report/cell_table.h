@@ -9,7 +9,11 @@
 struct Cell {
     Cell* prev;
     Cell* next;
-    char* text; // private copy, in the cell's own block
+    char* text; // private copy, in the cell's own block; for a rule cell "-" only
+    // A rule cell's length: its text is that many '-', drawn when printed, so
+    // that a table's memory does not grow with rows times screen width.  0 for
+    // every other cell.
+    int32_t ruleLength;
 };
 
 struct CellTable {
@@ -38,7 +42,8 @@ void appendRuleRow(int32_t width, int32_t slots, CellTable* table, int32_t fille
 // The width every cell of this table prints with, from the run settings.
 int32_t tableCellWidth(const CellTable* table);
 
-// Writes the table to standard output, each line whole, then two empty lines.
+// Writes the table to standard output, then two empty lines.  Long lines go
+// out in pieces, so that printing needs no memory of the screen width.
 void printCellTable(const CellTable* table);
 
 // Releases the title, every cell and its text, and the table.

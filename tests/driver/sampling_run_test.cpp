@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -145,21 +146,27 @@ TEST(SamplingRun, AFailedCollectionDoesNotEndRepeat)
     EXPECT_EQ(run.exitCode, 0);
 }
 
-TEST(SamplingRun, RepeatEndsAfterThePassInWhichWritingFailed)
+// Runs the program with standard output on `output` (opened for writing;
+// null: a pipe whose reader is gone), then writes the counts of collections,
+// key polls and closes on standard error after what the program wrote there.
+ChildResult runWritingTo(const char* output, std::vector<std::string> args)
 {
-    scriptMachine();
-    ChildResult run = runInChild([] {
-        // Standard output becomes a pipe nobody reads.  The real console
-        // ignores SIGPIPE for the loop; the scripted one leaves that to us.
-        signal(SIGPIPE, SIG_IGN);
+    args.insert(args.begin(), "mirekast");
+    return runInChild([output, &args] {
+        signal(SIGPIPE, SIG_IGN);  // as the real console has it for the loop
+        int fd = -1;
         int ends[2];
-        if (pipe(ends) != 0) {
+        if (output != nullptr) {
+            fd = open(output, O_WRONLY);
+        } else if (pipe(ends) == 0) {
+            close(ends[0]);
+            fd = ends[1];
+        }
+        if (fd < 0) {
             return 99;
         }
-        close(ends[0]);
-        dup2(ends[1], 1);
-        close(ends[1]);
-        std::vector<std::string> args = {"mirekast", "-r", "-s", "{Memory", "-i", "*", "-c", "*}"};
+        dup2(fd, 1);
+        close(fd);
         std::vector<char*> argv = argumentVector(args);
         int code = programMain(static_cast<int>(args.size()), argv.data());
         fprintf(stderr, "collections %d polls %d closes %d\n",
@@ -167,7 +174,46 @@ TEST(SamplingRun, RepeatEndsAfterThePassInWhichWritingFailed)
                 scripted::callCount(scripted::CLOSE_QUERY));
         return code;
     });
+}
+
+TEST(SamplingRun, RepeatEndsAfterThePassInWhichWritingFailed)
+{
+    scriptMachine();
+    ChildResult run = runWritingTo(nullptr, {"-r", "-s", "{Memory", "-i", "*", "-c", "*}"});
     EXPECT_EQ(run.err, "collections 1 polls 2 closes 1\n");
+    EXPECT_EQ(run.exitCode, 0);
+}
+
+TEST(SamplingRun, AFullDeviceIsAFailureToldAfterThePassAClosedPipeIsNot)
+{
+    const std::string full = "Error: Failed to write standard output: No space left on device.\n";
+    struct Case {
+        std::vector<std::string> args;
+        std::string counts;  // the same whichever way the output failed
+    };
+    const Case cases[] = {
+        {{"-a"}, "collections 1 polls 1 closes 1\n"},
+        // Repeat mode ends after the pass in which writing failed.
+        {{"-r", "-l", "-s", "{Memory", "-i", "*", "-c", "*}"}, "collections 1 polls 2 closes 1\n"},
+        // The name listing, which opens no query.
+        {{"-L", "-a"}, "collections 0 polls 0 closes 0\n"},
+    };
+    for (const Case& c : cases) {
+        scriptMachine();
+        ChildResult run = runWritingTo("/dev/full", c.args);
+        EXPECT_EQ(run.err, full + c.counts) << c.args[0];
+        EXPECT_EQ(run.exitCode, 5) << c.args[0];
+        scriptMachine();
+        run = runWritingTo(nullptr, c.args);
+        EXPECT_EQ(run.err, c.counts) << c.args[0];
+        EXPECT_EQ(run.exitCode, 0) << c.args[0];
+    }
+
+    // Output that can be written is no failure: the loop runs until the key.
+    scriptMachine();
+    scripted::keyWaitingFromPoll(3);
+    ChildResult run = runWritingTo("/dev/null", cases[1].args);
+    EXPECT_EQ(run.err, "collections 2 polls 3 closes 1\n");
     EXPECT_EQ(run.exitCode, 0);
 }
 

@@ -106,9 +106,9 @@ version=$("$binary" -v | sed -n 's/^Mirekast: Mirekast version //p')
 footer=$(grep -v '^$' "$scratch/page.txt" | tail -n 1)
 if [ -n "$version" ] && [[ $footer == "Mirekast $version "* ]]; then pass; else fail "footer \"$footer\" does not carry version \"$version\""; fi
 
-# --- EXIT STATUS names 0 to 4.
+# --- EXIT STATUS names 0 to 5.
 mapfile -t statuses < <(tagged "EXIT STATUS" | cut -f1)
-for status in 0 1 2 3 4; do
+for status in 0 1 2 3 4 5; do
     if contains "$status" "${statuses[@]}"; then pass; else fail "EXIT STATUS lacks $status"; fi
 done
 

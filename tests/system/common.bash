@@ -62,6 +62,17 @@ wait_until() {
     done
 }
 
+# run LABEL ARGS...: runs the binary with ARGS, its output in LABEL.out and
+# LABEL.err; the run must end with 0 and write nothing on standard error.
+run() {
+    local label=$1
+    shift
+    local status=0
+    "$BIN" "$@" < /dev/null > "$WORK/$label.out" 2> "$WORK/$label.err" || status=$?
+    [ "$status" -eq 0 ] || fail "$label: exit status $status: $(head -c 2000 "$WORK/$label.err")"
+    [ ! -s "$WORK/$label.err" ] || fail "$label: standard error: $(head -c 2000 "$WORK/$label.err")"
+}
+
 # check_tables FILE: every line of a table report is a title, a blank line or
 # a table line; a table line starts with '|', is as long as the others of its
 # table, has a border (| + or blank) after every cell, and its rule rows are

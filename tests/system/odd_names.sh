@@ -60,16 +60,6 @@ TWIN_PIDS=("$STARTED")
 start_named "$TWIN_RAW"
 TWIN_PIDS+=("$STARTED")
 
-# run LABEL ARGS...: the run ends with 0 and writes nothing on standard error.
-run() {
-    local label=$1
-    shift
-    local status=0
-    "$BIN" "$@" < /dev/null > "$WORK/$label.out" 2> "$WORK/$label.err" || status=$?
-    [ "$status" -eq 0 ] || fail "$label: exit status $status: $(head -c 2000 "$WORK/$label.err")"
-    [ ! -s "$WORK/$label.err" ] || fail "$label: standard error: $(head -c 2000 "$WORK/$label.err")"
-}
-
 # 1. The name listing shows every process and its thread under its instance
 #    name, and no raw name that had to be changed.
 run listing -L -a

@@ -4,7 +4,8 @@
 # key ends it with exit code 0 and is left for the shell; the terminal's mode
 # is the same afterwards, whether the loop ended by a key, Ctrl-C, Ctrl-\ or
 # SIGTERM; a key typed ahead ends the run before its first pass; Ctrl-C
-# leaves a run alone that was started with SIGINT ignored.
+# leaves a run alone that was started with SIGINT ignored; Ctrl-Z stops the run
+# and `fg` takes it up again in the loop's mode.
 . "$(dirname "$0")/common.bash"
 
 command -v tmux >/dev/null || skip "tmux is not installed (scripts/test installs it)"
@@ -83,6 +84,11 @@ sampling_case() {
     start_case "$1" 0
     wait_until 30 at_least_reports "$1" 2 ||
         fail "$1: fewer than two reports: $(since "$1" | tail -n 5)"
+    in_loop_mode "$1"
+}
+
+# in_loop_mode LABEL: the terminal is in non-canonical, no-echo mode.
+in_loop_mode() {
     local mode
     mode=$(stty -F "$PANE_TTY" -a | tr '\n;' '  ') || fail "cannot read the mode of $PANE_TTY"
     case " $mode " in
@@ -139,3 +145,25 @@ key_reached_shell ignored
 sampling_case terminate
 kill -TERM "$(cat "$WORK/terminate.pid")"
 end_case terminate 143
+
+# 6. Ctrl-Z stops the run and gives the shell its prompt; after `fg` the loop
+# samples on in its own mode (the shell set the terminal back to its own when
+# the job stopped), so that one key still ends it, the mode restored.
+stopped() { [ "$(sed 's/.*) //' "/proc/$1/stat" | cut -c1)" = T ]; }
+running() { [ "$(sed 's/.*) //' "/proc/$1/stat" | cut -c1)" != T ]; }
+sampling_case suspend
+SUSPENDED=$(cat "$WORK/suspend.pid")
+tmx send-keys -t main C-z
+wait_until 10 stopped "$SUSPENDED" || fail "suspend: Ctrl-Z did not stop the run"
+wait_until 10 prompt_back suspend || fail "suspend: no prompt while stopped: $(since suspend | tail -n 3)"
+# The shell shows the command line again on stopping and on `fg`, so the
+# reports counted from here on are those after `fg`.
+[ "$(reports suspend)" -eq 0 ] || fail "suspend: reports while stopped: $(since suspend | tail -n 3)"
+type_line fg
+wait_until 10 running "$SUSPENDED" || fail "suspend: fg did not continue the run: $(cat /proc/$SUSPENDED/stat); $(since suspend | tail -n 4)"
+wait_until 30 at_least_reports suspend 2 ||
+    fail "suspend: no reports after fg: $(since suspend | tail -n 5)"
+in_loop_mode suspend
+tmx send-keys -t main -l t
+end_case suspend 0
+key_reached_shell suspend

@@ -13,6 +13,7 @@
 
 static struct termios savedMode;
 static volatile sig_atomic_t modeChanged = 0;
+static volatile sig_atomic_t sampling = 0;
 static bool exitHookInstalled = false;
 
 static void restoreMode()
@@ -31,18 +32,68 @@ static void restoreAndResignal(int signalNumber)
     raise(signalNumber);
 }
 
+static void installHandler(int signalNumber, void (*handler)(int))
+{
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(signalNumber, &action, nullptr);
+}
+
+// The loop's mode: any key counts, nothing echoes.  Taken afresh from the
+// terminal each time, since the shell may have changed it while we were
+// stopped.  Only a foreground process may set it; a background one would be
+// stopped by SIGTTOU for trying.
+static void takeLoopMode()
+{
+    if (tcgetpgrp(STDIN_FILENO) != getpgrp() || tcgetattr(STDIN_FILENO, &savedMode) != 0) {
+        return;
+    }
+    struct termios raw = savedMode;
+    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) {
+        modeChanged = 1;
+    }
+}
+
+// Ctrl-Z: the terminal goes back to the shell as it was, then the process
+// stops as SIGTSTP would stop it.
+static void restoreAndStop(int signalNumber)
+{
+    int savedErrno = errno;
+    restoreMode();
+    signal(signalNumber, SIG_DFL);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, signalNumber);
+    raise(signalNumber);
+    sigprocmask(SIG_UNBLOCK, &stop, nullptr);  // the process stops here until SIGCONT
+    installHandler(signalNumber, restoreAndStop);
+    errno = savedErrno;
+}
+
+// After `fg` (or `bg`, then `fg`): the loop's mode again, while it runs.
+static void retakeOnContinue(int)
+{
+    int savedErrno = errno;
+    if (sampling && !modeChanged) {
+        takeLoopMode();
+    }
+    errno = savedErrno;
+}
+
 // A signal that the process was started with ignored (a shell's `trap ''
 // INT`, a background job) stays ignored: it was not meant to end the loop.
-static void restoreOnSignal(int signalNumber)
+static void restoreOnSignal(int signalNumber, void (*handler)(int))
 {
     struct sigaction current = {};
     if (sigaction(signalNumber, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) {
         return;
     }
-    struct sigaction action = {};
-    action.sa_handler = restoreAndResignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(signalNumber, &action, nullptr);
+    installHandler(signalNumber, handler);
 }
 
 void beginConsoleSampling()
@@ -51,25 +102,23 @@ void beginConsoleSampling()
     if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &savedMode) != 0) {
         return;
     }
-    struct termios raw = savedMode;
-    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
     if (!exitHookInstalled) {
         atexit(restoreMode);
         exitHookInstalled = true;
     }
     static const int endingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
     for (int signalNumber : endingSignals) {
-        restoreOnSignal(signalNumber);
+        restoreOnSignal(signalNumber, restoreAndResignal);
     }
-    if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) {
-        modeChanged = 1;
-    }
+    restoreOnSignal(SIGTSTP, restoreAndStop);
+    installHandler(SIGCONT, retakeOnContinue);
+    sampling = 1;
+    takeLoopMode();
 }
 
 void endConsoleSampling()
 {
+    sampling = 0;
     restoreMode();
 }
 

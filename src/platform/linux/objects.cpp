@@ -61,10 +61,16 @@ void appendTotal(ObjectSample& sample, const PerfObject& object)
         if (def.total == TOTAL_NONE || def.kind == KIND_ELAPSED) {
             continue;
         }
-        RawValue sum = {0, 0, true};
-        for (size_t i = 0; i < members && sum.valid; ++i) {
+        // The sum of the instances whose figure could be read, as Windows sums
+        // the instances there are: one process whose io file is closed to us
+        // does not take the figure of all the others with it.
+        RawValue sum = {0, 0, members == 0};
+        for (size_t i = 0; i < members; ++i) {
             const RawValue& value = sample.instances[i].values[static_cast<size_t>(c)];
-            sum.valid = value.valid;
+            if (!value.valid) {
+                continue;
+            }
+            sum.valid = true;
             sum.a += value.a;
             if (def.total == TOTAL_SUM) {
                 sum.b += value.b;

@@ -115,17 +115,21 @@ bool listedIn(const EnumerationReading& current, const PerfObject* object)
 }
 
 // The MULTI_SZ list of the object's instances as they are now (an object
-// without instances has none at all).
-std::string instanceList(const PerfObject* object)
+// without instances has none at all).  False, with no list, when the reading
+// ran out of descriptors or memory: a list of the instances that could be
+// opened would be a wrong answer, not a short one.
+bool instanceList(const PerfObject* object, std::string& instances)
 {
     int64_t now = monotonicNanoseconds();
     bool fromProcesses = object == &processObject || object == &threadObject;
+    clearExhaustion();
     // A collection, or tests pointing the layer at other files, begins a
     // new reading: nothing from before it is answered.
     if (lastListing.object == object && lastListing.collection == collectionNumber() &&
         recent(lastListing.takenNs, now) &&
-        (!fromProcesses || listProcessIds() == lastListing.pids)) {
-        return lastListing.instances;
+        (!fromProcesses || listProcessIds() == lastListing.pids) && !exhaustionNoted()) {
+        instances = lastListing.instances;
+        return true;
     }
     bool joins = reading.collection != 0 && reading.collection == collectionNumber() &&
                  recent(reading.beganNs, now) && !listedIn(reading, object);
@@ -140,7 +144,12 @@ std::string instanceList(const PerfObject* object)
     ObjectSample sample;
     sample.timeNs = sampleClockNanoseconds();
     object->sample(SOURCE_NAMES_ONLY, sample);
-    std::string instances;
+    if (exhaustionNoted()) {
+        reading.collection = 0;
+        lastListing.object = nullptr;
+        return false;
+    }
+    instances.clear();
     for (const InstanceSample& instance : sample.instances) {
         appendName(instances, instance.name);
     }
@@ -150,7 +159,7 @@ std::string instanceList(const PerfObject* object)
     lastListing.takenNs = now;
     lastListing.pids = fromProcesses ? processIds() : std::vector<int>();
     lastListing.instances = instances;
-    return instances;
+    return true;
 }
 
 } // namespace
@@ -206,8 +215,8 @@ PDH_STATUS PdhEnumObjectItemsA(LPCSTR szDataSource, LPCSTR szMachineName, LPCSTR
 
     // An object without instances has no instance list at all: size 0.
     std::string instances;
-    if (object->hasInstances) {
-        instances = instanceList(object);
+    if (object->hasInstances && !instanceList(object, instances)) {
+        return status(PDH_MEMORY_ALLOCATION_FAILURE);
     }
 
     if (!fits(counters, mszCounterList, *pcchCounterListLength) ||

@@ -190,6 +190,9 @@ void carryTotals(ObjectState& state, ObjectSample& fresh)
         int64_t added = 0;
         for (size_t i = 0; i < members; ++i) {
             const InstanceSample& instance = fresh.instances[i];
+            if (!instance.values[column].valid) {
+                continue;  // not in the total, so nothing it added is either
+            }
             int64_t now = instance.values[column].a;
             auto found = before.find(instance.identity.first);
             if (found != before.end()) {
@@ -247,6 +250,27 @@ void takeSample(ObjectState& state)
         bool there = found != byName.end() && static_cast<size_t>(key.index) < found->second.count;
         key.position =
             there ? positions[found->second.start + static_cast<size_t>(key.index)] : NO_POSITION;
+    }
+}
+
+// A collection that ran out of descriptors or memory read only part of what
+// is there: nothing of it is kept, and every counter starts again as if just
+// added, so that its fetch fails until collections succeed again rather than
+// showing the unread instances as vanished ones.
+void forgetSamples(LinuxQuery& query)
+{
+    for (ObjectState& state : query.objects) {
+        state.sampled = false;
+        state.latest.instances.clear();
+        state.byName.clear();
+    }
+    for (CounterBlock& block : query.blocks) {
+        for (size_t i = 0; i < block.used; ++i) {
+            LinuxCounter& counter = block.records[i];
+            counter.collections = 0;
+            counter.previous = CounterReading{false, InstanceIdentity{0, 0}, RawValue{0, 0, false}, 0};
+            counter.latest = counter.previous;
+        }
     }
 }
 
@@ -366,8 +390,13 @@ PDH_STATUS PdhCollectQueryData(PDH_HQUERY hQuery)
         return status(PDH_NO_DATA);
     }
     beginCollection();
+    clearExhaustion();
     for (ObjectState& state : query->objects) {
         takeSample(state);
+    }
+    if (exhaustionNoted()) {
+        forgetSamples(*query);
+        return status(PDH_MEMORY_ALLOCATION_FAILURE);
     }
     for (CounterBlock& block : query->blocks) {
         for (size_t i = 0; i < block.used; ++i) {

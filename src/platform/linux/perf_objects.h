@@ -103,8 +103,9 @@ int findCounter(const PerfObject* object, const std::string& name, int hint = -1
 InstanceSample& addInstance(ObjectSample& sample, const PerfObject& object, std::string name,
                             InstanceIdentity identity);
 void setValue(InstanceSample& instance, int counter, int64_t a, int64_t b = 0);
-// Appends "_Total" by the counters' TotalRule; a total is invalid when any
-// instance's value is.
+// Appends "_Total" by the counters' TotalRule, summing the instances whose
+// value is valid; a total is invalid only when there are instances and none of
+// them has a valid value.
 void appendTotal(ObjectSample& sample, const PerfObject& object);
 
 #endif

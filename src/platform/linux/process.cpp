@@ -2,6 +2,7 @@
 // then "_Total".  stat is read for every process (it gives the name; Thread
 // shares the reading); status, io and the fd directory only when a counter in
 // use needs them.
+#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -196,6 +197,7 @@ void sampleProcesses(unsigned sources, ObjectSample& sample)
         if (ownDirectory) {
             directory = openat(proc, processPath(pid, "").text, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             if (directory < 0) {
+                resultOfFailedOpen(errno);
                 continue;
             }
         }

@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <new>
 #include <sys/statvfs.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -57,6 +58,18 @@ const char* const procFileNames[PROC_FILE_COUNT] = {
     "net/dev", "swaps", "interrupts", "self/mountinfo",
 };
 
+bool exhausted = false;
+
+// True, and noted, when `error` says the system or the process ran out.
+bool noteExhaustion(int error)
+{
+    if (error == EMFILE || error == ENFILE || error == ENOMEM) {
+        exhausted = true;
+        return true;
+    }
+    return false;
+}
+
 void setRoot(Root& root, const char* path)
 {
     if (root.fd >= 0) {
@@ -71,8 +84,10 @@ void setRoot(Root& root, const char* path)
 int rootDirectory(Root& root)
 {
     if (!root.tried) {
-        root.tried = true;
         root.fd = open(root.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        // A root missing stays missing; one that could not be opened for
+        // want of descriptors is tried again by the next reading.
+        root.tried = root.fd >= 0 || !noteExhaustion(errno);
     }
     return root.fd;
 }
@@ -81,6 +96,7 @@ ReadResult resultOfError(int error)
 {
     // A process that exited between the listing and the read shows as ENOENT
     // (its directory is gone) or ESRCH (it went while we held the directory).
+    noteExhaustion(error);
     return (error == ENOENT || error == ESRCH) ? READ_GONE : READ_DENIED;
 }
 
@@ -95,6 +111,21 @@ void collectPid(const char* entry, void* context)
 }
 
 } // namespace
+
+ReadResult resultOfFailedOpen(int error)
+{
+    return resultOfError(error);
+}
+
+void clearExhaustion()
+{
+    exhausted = false;
+}
+
+bool exhaustionNoted()
+{
+    return exhausted;
+}
 
 void setProcRoot(const char* path)
 {
@@ -183,6 +214,12 @@ ReadResult listDirectoryAt(int directoryFd, const char* name,
     if (!directory) {
         int error = errno;
         close(fd);
+        // fdopendir's ENOMEM is an allocation of this process that failed:
+        // the program's answer to that, when it has one, is the new-handler.
+        std::new_handler outOfMemory = std::get_new_handler();
+        if (error == ENOMEM && outOfMemory) {
+            outOfMemory();
+        }
         return resultOfError(error);
     }
     errno = 0;
@@ -431,6 +468,12 @@ std::string instanceNameFromSystem(const char* begin, size_t length)
             c = '_';
             break;
         default:
+            // Control bytes would reach the viewer's terminal (an escape that
+            // retitles or clears it) or forge report lines (a newline); a
+            // Windows name cannot hold them.
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+                c = '?';
+            }
             break;
         }
     }

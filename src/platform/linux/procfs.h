@@ -36,6 +36,16 @@ enum ReadResult {
     READ_DENIED   // it exists but cannot be read (permission, not a file, I/O error)
 };
 
+// Running out of descriptors or memory (EMFILE, ENFILE, ENOMEM) is the
+// layer's failure, not "this figure cannot be read": every open and read here
+// notes it, and the call that began the reading (an enumeration, a
+// collection) asks at its end and answers a failure status instead of figures
+// that read like vanished instances.  resultOfFailedOpen classifies, and
+// notes, the errno of an object's own open.
+ReadResult resultOfFailedOpen(int error);
+void clearExhaustion();
+bool exhaustionNoted();
+
 // Reads the file `name` under the directory `directoryFd` whole into `buffer`,
 // whose capacity is kept for the next read.  The text is NUL-terminated, as
 // std::string always is.
@@ -102,8 +112,9 @@ int64_t toSigned(uint64_t value);
 void scanKeyedNumbers(const char* text, const char* const* keys, int keyCount,
                       uint64_t* values, bool* found);
 
-// A name taken from the system, made safe for counter paths: '(' becomes '[',
-// ')' becomes ']', and '#', '/' and '\' become '_'.
+// A name taken from the system, made safe for counter paths and terminals:
+// '(' becomes '[', ')' becomes ']', '#', '/' and '\' become '_', and every
+// control byte (below 0x20, and 0x7f) becomes '?'.
 std::string instanceNameFromSystem(const char* begin, size_t length);
 
 // Decodes the octal escapes (\040 for a blank) of /proc/swaps and mountinfo.

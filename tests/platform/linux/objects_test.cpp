@@ -115,9 +115,9 @@ TEST_F(LinuxObjectsTest, UnreadableIoAndFdFailTheirFetchNotZero)
     }
     EXPECT_EQ(fetch(handles).status, static_cast<PDH_STATUS>(PDH_INVALID_DATA));
     EXPECT_EQ(value(workingSet), 500 * KB) << "the readable files still count";
-    // A total over processes of which one cannot be read is no total.
-    EXPECT_EQ(sampleOnce("\\Process(_Total)\\Handle Count").status,
-              static_cast<PDH_STATUS>(PDH_INVALID_DATA));
+    // The total sums the processes whose figure could be read: 100 has
+    // three descriptors, the others none.
+    EXPECT_EQ(one("\\Process(_Total)\\Handle Count"), 3);
 }
 
 TEST_F(LinuxObjectsTest, ProcessTotalSumsTheProcesses)
@@ -252,8 +252,10 @@ TEST_F(LinuxObjectsTest, LogicalDiskWithoutFiguresFails)
     // /home and /media/image answer no statvfs.
     expectFails("\\LogicalDisk(nvme0n1p1)\\% Free Space");
     expectFails("\\LogicalDisk(nvme0n1p1)\\Free Megabytes");
-    expectFails("\\LogicalDisk(_Total)\\Free Megabytes");
     EXPECT_EQ(one("\\LogicalDisk(sda1)\\% Free Space"), 25);
+    // The total is that of the disks whose figures could be read.
+    EXPECT_EQ(one("\\LogicalDisk(_Total)\\Free Megabytes"), 250000 * 4096 / (1024 * 1024));
+    EXPECT_EQ(one("\\LogicalDisk(_Total)\\% Free Space"), 25);
 }
 
 TEST_F(LinuxObjectsTest, NetworkInterfacesInKernelOrderWithCountsAndBandwidth)

@@ -1,0 +1,14 @@
+#include "platform/output_failure.h"
+
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+// The C runtime maps a broken pipe to EPIPE, but a pipe whose reader is
+// closing (ERROR_NO_DATA) to EINVAL; the system's own code tells them apart.
+bool outputReaderWentAway(int error)
+{
+    unsigned long systemError = _doserrno;
+    return error == EPIPE || systemError == ERROR_BROKEN_PIPE || systemError == ERROR_NO_DATA;
+}
