@@ -70,29 +70,75 @@ static bool endsWith(const char* text, size_t length, const char* end)
     return length >= endLength && memcmp(text + length - endLength, end, endLength) == 0;
 }
 
-void prometheusMetricName(const char* objectName, const char* counterName, char* name,
-                          size_t size)
+struct UnitWord {
+    const char* word;
+    double factor;
+};
+
+// Sizes counted in larger units, told in bytes as Prometheus wants its base
+// units: "Free Megabytes" is free_bytes, its values times 2^20.
+static const UnitWord SCALED_UNITS[] = {
+    {"Megabytes", 1048576.0},
+    {"MBytes", 1048576.0},
+    {"Kilobytes", 1024.0},
+    {"KBytes", 1024.0},
+};
+
+// Suffixes that Prometheus keeps for the series of counters, histograms and
+// summaries; a gauge named so would read as one of those.
+static const char* const RESERVED_ENDINGS[] = {"_sum", "_bucket", "_total"};
+
+double prometheusMetricName(const char* objectName, const char* counterName, char* name,
+                            size_t size)
 {
     NameBuilder builder = {name, size, 0, false};
     name[0] = '\0';
     appendSnake(&builder, "mirekast", 8);
     appendSnake(&builder, objectName, strlen(objectName));
+
+    char counter[METRIC_NAME_SIZE];
+    snprintf(counter, sizeof counter, "%s", counterName);
+    double factor = 1.0;
+    for (const UnitWord& unit : SCALED_UNITS) {
+        char* found = strstr(counter, unit.word);
+        if (found != nullptr) {
+            memmove(found + 5, found + strlen(unit.word), strlen(found + strlen(unit.word)) + 1);
+            memcpy(found, "Bytes", 5);
+            factor = unit.factor;
+            break;
+        }
+    }
     // The unit goes last, spelled as Prometheus spells it: "% X" is x_percent,
     // "X/sec" x_per_second, "... Time" (elapsed, up) in seconds.
-    size_t length = strlen(counterName);
+    size_t length = strlen(counter);
     const char* unit = nullptr;
-    if (strchr(counterName, '%') != nullptr) {
+    if (strchr(counter, '%') != nullptr) {
         unit = "percent";
-    } else if (endsWith(counterName, length, "/sec")) {
+    } else if (endsWith(counter, length, "/sec")) {
         unit = "per_second";
         length -= 4;
-    } else if (endsWith(counterName, length, " Time")) {
+    } else if (endsWith(counter, length, " Time")) {
         unit = "seconds";
     }
-    appendSnake(&builder, counterName, length);
+    appendSnake(&builder, counter, length);
     if (unit != nullptr) {
         appendSnake(&builder, unit, strlen(unit));
     }
+
+    // "Thread Count" is threads, as Prometheus names a number of things.
+    if (endsWith(name, builder.length, "_count")) {
+        builder.length -= 6;
+        name[builder.length] = '\0';
+        if (!endsWith(name, builder.length, "s")) {
+            appendByte(&builder, 's');
+        }
+    }
+    for (const char* ending : RESERVED_ENDINGS) {
+        if (endsWith(name, builder.length, ending)) {
+            appendSnake(&builder, "value", 5);
+        }
+    }
+    return factor;
 }
 
 static bool escapeLabel(FILE* out, unsigned char byte)
@@ -145,7 +191,7 @@ static bool sampledBefore(const Node* runStart, const Node* object, const Node* 
 }
 
 static void printSamples(const Node* runStart, const Node* runEnd, const char* metric,
-                         const char* counterName)
+                         const char* counterName, double factor)
 {
     char number[NUMBER_TEXT_SIZE];
     for (const Node* object = runStart; object != runEnd; object = object->next) {
@@ -158,7 +204,7 @@ static void printSamples(const Node* runStart, const Node* runEnd, const char* m
                 !fetchFullValue(counter->counter, &value)) {
                 continue;
             }
-            formatNumber(value, number);
+            formatNumber(value * factor, number);
             fputs(metric, stdout);
             if (hasInstance(instance)) {
                 fputs("{name=\"", stdout);
@@ -192,7 +238,9 @@ static NodeList* counterNamesOf(const Node* runStart, const Node* runEnd)
 void printPrometheusExposition(NodeList* dataTree)
 {
     // Names already given a family: two counters whose names differ only in
-    // what snake case drops would make one metric twice, which no reader takes.
+    // what snake case drops, or in the unit of one size ("Available Bytes",
+    // "Available KBytes"), would make one metric twice, which no reader
+    // takes.  The first in name order keeps it.
     NodeList* metrics = createList("", nullptr);
     char metric[METRIC_NAME_SIZE];
     const Node* runStart = dataTree->head;
@@ -203,7 +251,8 @@ void printPrometheusExposition(NodeList* dataTree)
         }
         NodeList* counterNames = counterNamesOf(runStart, runEnd);
         for (const Node* counter = counterNames->head; counter != nullptr; counter = counter->next) {
-            prometheusMetricName(runStart->name, counter->name, metric, sizeof metric);
+            double factor =
+                prometheusMetricName(runStart->name, counter->name, metric, sizeof metric);
             if (findByName(metrics->head, metric) != nullptr) {
                 continue;
             }
@@ -213,7 +262,7 @@ void printPrometheusExposition(NodeList* dataTree)
             fputs(" : ", stdout);
             writeUtf8(stdout, counter->name, escapeHelp);
             printf("\n# TYPE %s gauge\n", metric);
-            printSamples(runStart, runEnd, metric, counter->name);
+            printSamples(runStart, runEnd, metric, counter->name, factor);
         }
         destroyTree(counterNames);
         runStart = runEnd;

@@ -15,8 +15,10 @@
 void printPrometheusExposition(NodeList* dataTree);
 
 // The metric name for a counter of an object, into `name` of `size` bytes
-// (cut short when it does not fit).
-void prometheusMetricName(const char* objectName, const char* counterName, char* name,
-                          size_t size);
+// (cut short when it does not fit); returns the factor that turns the
+// counter's values into the metric's base unit (1 but for sizes counted in
+// kilobytes or megabytes).
+double prometheusMetricName(const char* objectName, const char* counterName, char* name,
+                            size_t size);
 
 #endif

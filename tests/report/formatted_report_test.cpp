@@ -191,34 +191,61 @@ TEST_F(FormattedReport, JsonNameListing)
     expectOutput(set, plain.out);
 }
 
-TEST(PrometheusMetricName, SnakeCaseWithTheUnitLast)
+TEST(PrometheusMetricName, SnakeCaseInBaseUnitsWithTheUnitLast)
 {
     struct Case {
         const char* object;
         const char* counter;
         const char* metric;
+        double factor;
     };
     const Case cases[] = {
-        {"Processor", "% Processor Time", "mirekast_processor_processor_time_percent"},
-        {"Memory", "% Committed Bytes In Use", "mirekast_memory_committed_bytes_in_use_percent"},
+        {"Processor", "% Processor Time", "mirekast_processor_processor_time_percent", 1},
+        {"Memory", "% Committed Bytes In Use", "mirekast_memory_committed_bytes_in_use_percent", 1},
         {"Network Interface", "Bytes Received/sec",
-         "mirekast_network_interface_bytes_received_per_second"},
-        {"PhysicalDisk", "Avg. Disk Queue Length", "mirekast_physical_disk_avg_disk_queue_length"},
-        {"Process", "Elapsed Time", "mirekast_process_elapsed_time_seconds"},
-        {"Process", "IO Read Operations/sec", "mirekast_process_io_read_operations_per_second"},
-        {"Memory", "Available KBytes", "mirekast_memory_available_kbytes"},
-        {"Memory", "Free & Zero Page List Bytes", "mirekast_memory_free_zero_page_list_bytes"},
-        {"Odd \xc3\xa9 Object", "x2Y", "mirekast_odd_object_x2_y"},
-        {"", "%", "mirekast_percent"},
+         "mirekast_network_interface_bytes_received_per_second", 1},
+        {"PhysicalDisk", "Avg. Disk Queue Length", "mirekast_physical_disk_avg_disk_queue_length",
+         1},
+        {"Process", "Elapsed Time", "mirekast_process_elapsed_time_seconds", 1},
+        {"Process", "IO Read Operations/sec", "mirekast_process_io_read_operations_per_second", 1},
+        {"Memory", "Free & Zero Page List Bytes", "mirekast_memory_free_zero_page_list_bytes", 1},
+        {"Memory", "Available KBytes", "mirekast_memory_available_bytes", 1024},
+        {"Memory", "Available MBytes", "mirekast_memory_available_bytes", 1048576},
+        {"LogicalDisk", "Free Megabytes", "mirekast_logical_disk_free_bytes", 1048576},
+        {"Process", "Thread Count", "mirekast_process_threads", 1},
+        {"Process", "Handle Count", "mirekast_process_handles", 1},
+        {"Job", "Process Count", "mirekast_job_process", 1},
+        {"Job", "Processes Count", "mirekast_job_processes", 1},
+        {"Job", "Items Total", "mirekast_job_items_total_value", 1},
+        {"Odd \xc3\xa9 Object", "x2Y", "mirekast_odd_object_x2_y", 1},
+        {"", "%", "mirekast_percent", 1},
     };
     for (const Case& c : cases) {
         char name[128];
-        prometheusMetricName(c.object, c.counter, name, sizeof name);
+        double factor = prometheusMetricName(c.object, c.counter, name, sizeof name);
         EXPECT_STREQ(name, c.metric) << c.object << " / " << c.counter;
+        EXPECT_EQ(factor, c.factor) << c.object << " / " << c.counter;
     }
     char small[12];
     prometheusMetricName("Memory", "Available Bytes", small, sizeof small);
     EXPECT_STREQ(small, "mirekast_me");
+}
+
+TEST_F(FormattedReport, PrometheusKeepsOneMetricPerQuantityInBaseUnits)
+{
+    scripted::addObject("LogicalDisk", {"Free Megabytes"}, {"sda1"});
+    scripted::addObject("Mem", {"Available Bytes", "Available KBytes"});
+    scripted::setValues("\\LogicalDisk(sda1)\\Free Megabytes", {scripted::fullValue(2.5)});
+    scripted::setValues("\\Mem\\Available Bytes", {scripted::fullValue(3072)});
+    scripted::setValues("\\Mem\\Available KBytes", {scripted::fullValue(3)});
+    expectOutput({"-s", "{LogicalDisk", "-i", "*", "-c", "*}", "-s", "{Mem", "-i", "*", "-c",
+                  "*}", "--format", "prometheus"},
+                 "# HELP mirekast_logical_disk_free_bytes LogicalDisk : Free Megabytes\n"
+                 "# TYPE mirekast_logical_disk_free_bytes gauge\n"
+                 "mirekast_logical_disk_free_bytes{name=\"sda1\",index=\"0\"} 2621440\n"
+                 "# HELP mirekast_mem_available_bytes Mem : Available Bytes\n"
+                 "# TYPE mirekast_mem_available_bytes gauge\n"
+                 "mirekast_mem_available_bytes 3072\n");
 }
 
 } // namespace
