@@ -30,10 +30,14 @@ live all.prom -a --count 2 --format prometheus
 live names.json -a -L --format json
 live objects.json -a -LO --format json
 
+# The expected texts of the unit tests hold the names that need quoting and
+# escaping; their readers must take them too.
+GOLDEN=$(cd "$(dirname "$0")/../data/formats" && pwd)
+
 if [ -z "$PYTHON" ]; then
     SKIPPED+=("python3 is not installed: the CSV and JSON forms were not parsed")
 else
-    "$PYTHON" - "$WORK" <<'PY' || fail "Python's csv and json modules refused the output"
+    "$PYTHON" - "$WORK" "$GOLDEN" <<'PY' || fail "Python's csv and json modules refused the output"
 import csv, json, math, re, sys
 work = sys.argv[1]
 
@@ -85,14 +89,25 @@ with open(work + "/objects.json", encoding="utf-8") as f:
 assert [o["name"] for o in names["objects"]] == [o["name"] for o in objects["objects"]]
 assert all(set(o) == {"name", "instances", "counters"} for o in names["objects"])
 print("listing: %d objects" % len(names["objects"]))
+
+golden = sys.argv[2]
+with open(golden + "/all_objects.jsonl", encoding="utf-8", errors="strict") as f:
+    odd = [json.loads(line) for line in f]
+assert 'a,b "q" \\ \ufffdt\u00e9' in [s["instance"] for s in odd[0]["samples"]]
+with open(golden + "/all_objects.csv", newline="", encoding="latin-1") as f:
+    rows = list(csv.reader(f, strict=True))
+assert len({len(r) for r in rows}) == 1 and any('"q"' in c for c in rows[0])
+print("expected texts with odd names: parsed")
 PY
 fi
 
 if ! command -v promtool >/dev/null; then
     SKIPPED+=("promtool (Debian package prometheus) is not installed")
 else
-    promtool check metrics < "$WORK/all.prom" > "$WORK/promtool.out" 2>&1 ||
-        fail "promtool check metrics: $(head -20 "$WORK/promtool.out")"
+    for prom in "$WORK/all.prom" "$GOLDEN/all_objects.prom"; do
+        promtool check metrics < "$prom" > "$WORK/promtool.out" 2>&1 ||
+            fail "promtool check metrics $prom: $(head -20 "$WORK/promtool.out")"
+    done
     grep -q '^mirekast_memory_available_bytes [0-9]' "$WORK/all.prom" ||
         fail "no mirekast_memory_available_bytes sample"
     grep -q '^mirekast_processor_processor_time_percent{name="_Total",index="0"} [0-9]' \
