@@ -3,43 +3,19 @@
 #include <cstdio>
 
 #include "cli/run_settings.h"
-#include "driver/fatal.h"
 #include "driver/memory.h"
 #include "pdh/enumeration.h"
 #include "pdh/full_range.h"
 #include "report/machine_text.h"
 
-static bool escapeJson(FILE* out, unsigned char byte)
-{
-    switch (byte) {
-    case '"':
-        fputs("\\\"", out);
-        return true;
-    case '\\':
-        fputs("\\\\", out);
-        return true;
-    case '\n':
-        fputs("\\n", out);
-        return true;
-    case '\r':
-        fputs("\\r", out);
-        return true;
-    case '\t':
-        fputs("\\t", out);
-        return true;
-    default:
-        if (byte < 0x20) {
-            fprintf(out, "\\u%04x", byte);
-            return true;
-        }
-        return false;
-    }
-}
+static const EscapeRule JSON_ESCAPES[] = {
+    {'"', "\\\""}, {'\\', "\\\\"}, {'\n', "\\n"}, {'\r', "\\r"}, {'\t', "\\t"}, {0, nullptr},
+};
 
 static void writeString(const char* text)
 {
     putchar('"');
-    writeUtf8(stdout, text, escapeJson);
+    writeUtf8(stdout, text, JSON_ESCAPES, true);
     putchar('"');
 }
 
@@ -100,19 +76,10 @@ static void writeNameArray(const char* names)
     putchar(']');
 }
 
-static char** allocateSlot()
-{
-    char** slot = static_cast<char**>(allocateMemory(sizeof(char*)));
-    if (slot == nullptr) {
-        outOfMemory();
-    }
-    return slot;
-}
-
 void printJsonNameListing(const char* objectNames)
 {
-    char** counterSlot = allocateSlot();
-    char** instanceSlot = allocateSlot();
+    char* counters = nullptr;
+    char* instances = nullptr;
     fputs("{\"host\":", stdout);
     writeString(machineName());
     fputs(",\"objects\":[", stdout);
@@ -126,21 +93,17 @@ void printJsonNameListing(const char* objectNames)
         if ((runSettings.flags & FLAG_OBJECTS_ONLY) == 0) {
             DWORD counterSize = 0;
             DWORD instanceSize = 0;
-            getObjectItemListing(object, counterSlot, instanceSlot, &counterSize, &instanceSize);
+            getObjectItemListing(object, &counters, &instances, &counterSize, &instanceSize);
             // An object without instances has none here, rather than the
             // pseudo-instance that the text listing shows.
             fputs(",\"instances\":", stdout);
-            writeNameArray(instanceSize > 2 ? *instanceSlot : nullptr);
+            writeNameArray(instanceSize > 2 ? instances : nullptr);
             fputs(",\"counters\":", stdout);
-            writeNameArray(*counterSlot);
-            releaseMemory(*counterSlot);
-            releaseMemory(*instanceSlot);
-            *counterSlot = nullptr;
-            *instanceSlot = nullptr;
+            writeNameArray(counters);
+            releaseMemory(counters);
+            releaseMemory(instances);
         }
         putchar('}');
     }
     fputs("]}\n", stdout);
-    releaseMemory(counterSlot);
-    releaseMemory(instanceSlot);
 }

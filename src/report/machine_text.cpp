@@ -83,23 +83,36 @@ static size_t validSequence(const unsigned char* text)
     return length;
 }
 
-void writeUtf8(FILE* out, const char* text, EscapeWriter escape)
+static void writeAsciiByte(FILE* out, unsigned char byte, const EscapeRule* rules,
+                           bool escapeControls)
+{
+    for (const EscapeRule* rule = rules; rule->text != nullptr; rule++) {
+        if (rule->byte == byte) {
+            fputs(rule->text, out);
+            return;
+        }
+    }
+    if (escapeControls && byte < 0x20) {
+        fprintf(out, "\\u%04x", byte);
+        return;
+    }
+    putc(byte, out);
+}
+
+void writeUtf8(FILE* out, const char* text, const EscapeRule* rules, bool escapeControls)
 {
     const unsigned char* at = reinterpret_cast<const unsigned char*>(text);
     while (*at != '\0') {
         size_t length = validSequence(at);
         if (length == 0) {
             fputs("\xEF\xBF\xBD", out);
-            at++;
+            length = 1;
         } else if (length == 1) {
-            if (escape == nullptr || !escape(out, *at)) {
-                putc(*at, out);
-            }
-            at++;
+            writeAsciiByte(out, *at, rules, escapeControls);
         } else {
             fwrite(at, 1, length, out);
-            at += length;
         }
+        at += length;
     }
 }
 

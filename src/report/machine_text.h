@@ -26,12 +26,18 @@ struct CalendarTime {
 // `utcMillis` as a calendar date and time, shifted by `offsetMinutes`.
 CalendarTime calendarTime(int64_t utcMillis, int32_t offsetMinutes);
 
+// How a form writes a byte that it must escape.  A list of them ends with
+// the entry whose text is null.
+struct EscapeRule {
+    unsigned char byte;
+    const char* text;
+};
+
 // Writes `text` to `out` with every byte sequence that is not valid UTF-8
-// replaced by U+FFFD, one for each byte that begins no valid sequence.
-// `escape`, when given, writes each valid character or byte that needs
-// escaping in the form and answers false for those it leaves alone.
-typedef bool (*EscapeWriter)(FILE* out, unsigned char byte);
-void writeUtf8(FILE* out, const char* text, EscapeWriter escape);
+// replaced by U+FFFD, one for each byte that begins no valid sequence, and
+// each byte that `rules` names as its rule says.  With `escapeControls`, the
+// other bytes below 0x20 are written as \u00XX, as JSON needs.
+void writeUtf8(FILE* out, const char* text, const EscapeRule* rules, bool escapeControls);
 
 // Whether the instance node of the data tree stands for a real instance, as
 // the counter paths do: the pseudo-instance of an object without instances

@@ -141,36 +141,13 @@ double prometheusMetricName(const char* objectName, const char* counterName, cha
     return factor;
 }
 
-static bool escapeLabel(FILE* out, unsigned char byte)
-{
-    switch (byte) {
-    case '\\':
-        fputs("\\\\", out);
-        return true;
-    case '"':
-        fputs("\\\"", out);
-        return true;
-    case '\n':
-        fputs("\\n", out);
-        return true;
-    default:
-        return false;
-    }
-}
+static const EscapeRule LABEL_ESCAPES[] = {
+    {'\\', "\\\\"}, {'"', "\\\""}, {'\n', "\\n"}, {0, nullptr},
+};
 
-static bool escapeHelp(FILE* out, unsigned char byte)
-{
-    switch (byte) {
-    case '\\':
-        fputs("\\\\", out);
-        return true;
-    case '\n':
-        fputs("\\n", out);
-        return true;
-    default:
-        return false;
-    }
-}
+static const EscapeRule HELP_ESCAPES[] = {
+    {'\\', "\\\\"}, {'\n', "\\n"}, {0, nullptr},
+};
 
 // Whether an object node before `object` in the same run of its name already
 // has a sample of `counterName` for an instance of that name and index: two
@@ -208,7 +185,7 @@ static void printSamples(const Node* runStart, const Node* runEnd, const char* m
             fputs(metric, stdout);
             if (hasInstance(instance)) {
                 fputs("{name=\"", stdout);
-                writeUtf8(stdout, instance->name, escapeLabel);
+                writeUtf8(stdout, instance->name, LABEL_ESCAPES, false);
                 printf("\",index=\"%u\"}", instanceIndex(instance));
             }
             printf(" %s\n", number);
@@ -258,9 +235,9 @@ void printPrometheusExposition(NodeList* dataTree)
             }
             insertSorted(metrics, createNode(metric, 0, nullptr, nullptr, metrics), SORT_BY_NAME);
             printf("# HELP %s ", metric);
-            writeUtf8(stdout, runStart->name, escapeHelp);
+            writeUtf8(stdout, runStart->name, HELP_ESCAPES, false);
             fputs(" : ", stdout);
-            writeUtf8(stdout, counter->name, escapeHelp);
+            writeUtf8(stdout, counter->name, HELP_ESCAPES, false);
             printf("\n# TYPE %s gauge\n", metric);
             printSamples(runStart, runEnd, metric, counter->name, factor);
         }
