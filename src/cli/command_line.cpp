@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "cli/help_texts.h"
+#include "cli/long_options.h"
 #include "cli/run_settings.h"
 #include "cli/set_parser.h"
 #include "driver/fatal.h"
@@ -123,6 +124,7 @@ static void checkFinalSettings(CommandLineState* state, const char* lastArgument
         fputs("Error: No performance data requested.  Use -a or -s.\n", stderr);
         endWithError(setList);
     }
+    checkLongOptions(state);
 }
 
 NodeList* parseCommandLine(int argc, char** argv)
@@ -137,7 +139,9 @@ NodeList* parseCommandLine(int argc, char** argv)
         const char* argument = argv[i];
         switch (state.argumentState) {
         case PARSE_OPTIONS:
-            parseOption(&state, argument);
+            if (!parseLongOption(&state, argc, argv, &i)) {
+                parseOption(&state, argument);
+            }
             break;
         case PARSE_COLUMN_WIDTH:
             runSettings.columnWidth = readWidth(state.setList, "-cw", argument);

@@ -6,7 +6,7 @@
 // Lines holding the program name are printed with printf; every other percent
 // sign in these texts is literal, hence the "%%" in those lines.
 
-void printHelp(const char* programName, int exitCode)
+void writeHelpText(const char* programName)
 {
     printf("Usage:\t%s [-options] [option args]\n\n", programName);
     fputs("\t-h\tprint help (this screen).\n"
@@ -37,6 +37,11 @@ void printHelp(const char* programName, int exitCode)
           "\tData is of type unsigned long.\n"
           "\n",
           stdout);
+}
+
+void printHelp(const char* programName, int exitCode)
+{
+    writeHelpText(programName);
     exit(exitCode);
 }
 

@@ -3,12 +3,14 @@
 #include <cstdio>
 
 #include "cli/command_line.h"
+#include "cli/long_options.h"
 #include "cli/run_settings.h"
 #include "driver/fatal.h"
 #include "driver/memory.h"
 #include "driver/output_check.h"
 #include "driver/sampling_run.h"
 #include "pdh/enumeration.h"
+#include "report/json_report.h"
 
 int programMain(int argc, char** argv)
 {
@@ -28,7 +30,11 @@ int programMain(int argc, char** argv)
 
     // 4. Names only: print the listing and stop; no query is opened.
     if ((runSettings.flags & FLAG_NAMES_ONLY) != 0) {
-        printNameListing(*objectSlot);
+        if (longOptions.format == FORMAT_JSON) {
+            printJsonNameListing(*objectSlot);
+        } else {
+            printNameListing(*objectSlot);
+        }
         releaseMemory(*objectSlot);
         releaseMemory(objectSlot);
         destroyTree(setList); // the process ends right after; released for leak checkers

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "cli/long_options.h"
 #include "cli/run_settings.h"
 #include "driver/fatal.h"
 #include "driver/memory.h"
@@ -11,6 +12,8 @@
 #include "pdh/sampling.h"
 #include "platform/console.h"
 #include "platform/pdh_api.h"
+#include "platform/stamps.h"
+#include "report/formatted_report.h"
 #include "report/report.h"
 
 static char** allocateSlot()
@@ -34,31 +37,51 @@ static PDH_HQUERY openQuery()
     return query;
 }
 
-// One collection, or two a second apart for the counters computed from two
-// samples; a failed collection still goes on to fetch and print.
-static void collect(PDH_HQUERY query)
+// One collection, or two an interval apart for the counters computed from two
+// samples; a failed collection still goes on to fetch and print.  Returns the
+// time of the last one, for the forms that stamp their passes.
+static WallTime collect(PDH_HQUERY query)
 {
     PDH_STATUS status = PdhCollectQueryData(query);
     if ((runSettings.flags & FLAG_REPEAT_ONCE) != 0) {
-        sleepMilliseconds(1000);
+        sleepMilliseconds(longOptions.intervalMillis);
         status = PdhCollectQueryData(query);
     }
     pdhDebug(status, "main");
+    return longOptions.format != FORMAT_TEXT ? wallClockNow() : WallTime();
+}
+
+// Whether another pass follows the `passes` taken: --count passes, else
+// until a key with -r, else one.
+static bool morePasses(uint32_t passes)
+{
+    if (longOptions.passCount != 0) {
+        return passes < longOptions.passCount;
+    }
+    return (runSettings.flags & FLAG_REPEAT) != 0;
 }
 
 static void sampleUntilDone(PDH_HQUERY query, NodeList* dataTree, NodeList* headerTree)
 {
     beginConsoleSampling();
+    uint32_t passes = 0;
     while (!keyPressWaiting() && !ferror(stdout)) {
-        collect(query);
-        visitTree(dataTree, gatherPerfData, nullptr);
-        printReport(dataTree, headerTree);
+        WallTime stamp = collect(query);
+        passes++;
+        if (longOptions.format == FORMAT_TEXT) {
+            visitTree(dataTree, gatherPerfData, nullptr);
+            printReport(dataTree, headerTree);
+        } else {
+            printFormattedPass(dataTree, stamp, passes);
+        }
         flushPassOutput();
-        if ((runSettings.flags & FLAG_REPEAT) == 0) {
+        if (!morePasses(passes)) {
             break;
         }
-        sleepMilliseconds(1000);
+        sleepMilliseconds(longOptions.intervalMillis);
     }
+    finishFormattedReport(dataTree, passes);
+    flushPassOutput();
     endConsoleSampling();
 }
 

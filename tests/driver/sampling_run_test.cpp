@@ -121,6 +121,76 @@ TEST(SamplingRun, RepeatWithRepeatOnceCollectsTwicePerPass)
     EXPECT_EQ(run.exitCode, 0);
 }
 
+TEST(SamplingRun, CountTakesThatManyPassesAnIntervalApartAndEnds)
+{
+    scriptMachine();
+    ChildResult run = runRecorded({"-s", "{Process", "-i", "*", "-c", "% Processor Time}",
+                                   "--count", "3", "--interval", "0.2"});
+    EXPECT_EQ(run.out, PROCESSOR_TIME_ONE_COLLECTION + PROCESSOR_TIME_TWO_COLLECTIONS +
+                           PROCESSOR_TIME_TWO_COLLECTIONS);
+    // No sleep after the last pass.
+    EXPECT_EQ(run.err,
+              lines({"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
+                     "PdhCollectQueryData", "sleepMilliseconds 200", "keyPressWaiting",
+                     "PdhCollectQueryData", "sleepMilliseconds 200", "keyPressWaiting",
+                     "PdhCollectQueryData", "endConsoleSampling", "PdhCloseQuery"}));
+    EXPECT_EQ(run.exitCode, 0);
+}
+
+TEST(SamplingRun, CountBoundsRepeatAndAKeyStillEndsItEarly)
+{
+    scriptMachine();
+    const std::vector<std::string> args = {"-r", "--count=2", "-s", "{Memory", "-i", "*", "-c",
+                                           "Pages/sec}"};
+    ChildResult run = runRecorded(args);
+    EXPECT_EQ(run.err, lines({"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
+                              "PdhCollectQueryData", "sleepMilliseconds 1000", "keyPressWaiting",
+                              "PdhCollectQueryData", "endConsoleSampling", "PdhCloseQuery"}));
+    EXPECT_EQ(run.exitCode, 0);
+
+    scripted::keyWaitingFromPoll(2);
+    std::vector<std::string> longer = args;
+    longer.insert(longer.end(), {"--count", "50"});
+    run = runRecorded(longer);
+    EXPECT_EQ(run.err, lines({"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
+                              "PdhCollectQueryData", "sleepMilliseconds 1000", "keyPressWaiting",
+                              "endConsoleSampling", "PdhCloseQuery"}));
+}
+
+TEST(SamplingRun, IntervalAlsoSpacesTheTwoCollectionsOfRepeatOnce)
+{
+    scriptMachine();
+    ChildResult run = runRecorded({"-r1", "--interval", "0.5", "--count", "2", "-s", "{Process",
+                                   "-i", "*", "-c", "% Processor Time}"});
+    EXPECT_EQ(run.out, PROCESSOR_TIME_TWO_COLLECTIONS + PROCESSOR_TIME_TWO_COLLECTIONS);
+    EXPECT_EQ(run.err, lines({"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
+                              "PdhCollectQueryData", "sleepMilliseconds 500",
+                              "PdhCollectQueryData", "sleepMilliseconds 500", "keyPressWaiting",
+                              "PdhCollectQueryData", "sleepMilliseconds 500",
+                              "PdhCollectQueryData", "endConsoleSampling", "PdhCloseQuery"}));
+}
+
+TEST(SamplingRun, AllObjectsWithCountGiveTheRatesOnTheSecondPass)
+{
+    scriptMachine();
+    ChildResult run = runProgram({"mirekast", "-a", "-l", "--count", "2"});
+    const std::string secondPass =
+        R"(Memory : UNNAMED : Available Bytes = 0x00001000
+Memory : UNNAMED : Pages/sec = 0x00000007
+Process : idle : % Processor Time = 0x00000063
+Process : idle : ID Process = 0x00000000
+Process : sh : % Processor Time = 0x0000000c
+Process : sh : ID Process = 0x000000c8
+Process : sh : % Processor Time = 0x00000005
+Process : sh : ID Process = 0x00000064
+Thread : sh/0 : ID Thread = 0x00000064
+Thread : sh/1 : ID Thread = 0x00000065
+)";
+    EXPECT_EQ(run.out, ALL_LIST + secondPass);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.exitCode, 0);
+}
+
 TEST(SamplingRun, KeyWaitingBeforeTheFirstPassSamplesNothing)
 {
     scriptMachine();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/long_options.h"
 #include "cli/run_settings.h"
 
 static jmp_buf backToTarget;
@@ -55,6 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     argv.push_back(nullptr);
 
     runSettings = RunSettings{INITIAL_SCREEN_WIDTH, INITIAL_COLUMN_WIDTH, 0};
+    longOptions = LongOptionSettings{0, DEFAULT_INTERVAL_MILLIS, FORMAT_TEXT};
     fflush(stdout);
     if (setjmp(backToTarget) == 0) {
         inParser = true;
@@ -63,7 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // A parse that returns has valid settings and something to sample.
         if (runSettings.columnWidth < 8 ||
             runSettings.screenWidth < 2 * static_cast<int64_t>(runSettings.columnWidth) + 4 ||
-            ((runSettings.flags & FLAG_ALL_OBJECTS) == 0 && setList->count == 0)) {
+            ((runSettings.flags & FLAG_ALL_OBJECTS) == 0 && setList->count == 0) ||
+            longOptions.intervalMillis < 100 || longOptions.intervalMillis > 86400000 ||
+            (longOptions.format == FORMAT_PROMETHEUS && longOptions.passCount == 0 &&
+             (runSettings.flags & (FLAG_REPEAT | FLAG_NAMES_ONLY)) == FLAG_REPEAT)) {
             abort();
         }
         destroyTree(setList);

@@ -96,6 +96,19 @@ expect mirekast -a -cw "" --
 expect mirekast -a -cw 1 --
 expect mirekast -cw -s "" -- "${help_options[@]}"
 expect mirekast -sw 100 -s -- -s -sw
+# Long options once the word begins with "--"; the forms after --format,
+# also after the "=" at which bash splits "--format=".
+expect mirekast --c -- --count
+expect mirekast -a --h -- --help
+expect mirekast -a --f -- --format
+expect mirekast -a --format "" -- csv json prometheus
+expect mirekast -a --format p -- prometheus
+expect mirekast -a --format = j -- json
+expect mirekast -a --format = "" -- csv json prometheus
+expect mirekast -a --count "" --
+expect mirekast -a --interval = "" --
+expect mirekast -a --count 2 -r -- -r -r1
+expect mirekast -a --format csv --c -- --count
 : >"$scratch/bin/asked"
 # Objects after -s: glued to the brace, or after a brace of its own.
 expect mirekast -s "" -- "{Processor" "{Process" "{Memory" '{"Network Interface"' "{'Odd \$name'"

@@ -103,7 +103,9 @@ TEST_F(ScriptedLayerTest, FetchesFollowCollectionsAndEndWithTheQuery)
         seen.push_back(value.longValue);
     }
     EXPECT_EQ(seen, (std::vector<LONG>{5, 6, 6}));
-    EXPECT_TRUE(pdhStatusIs(PdhGetFormattedCounterValue(counter, PDH_FMT_DOUBLE, nullptr, &value),
+    ASSERT_EQ(PdhGetFormattedCounterValue(counter, PDH_FMT_DOUBLE, nullptr, &value), 0);
+    EXPECT_EQ(value.doubleValue, 6.0);
+    EXPECT_TRUE(pdhStatusIs(PdhGetFormattedCounterValue(counter, PDH_FMT_LARGE, nullptr, &value),
                             PDH_INVALID_ARGUMENT));
 
     EXPECT_EQ(PdhCloseQuery(query), 0);

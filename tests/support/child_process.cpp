@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "cli/long_options.h"
 #include "cli/run_settings.h"
 #include "driver/program.h"
 
@@ -9,6 +10,7 @@ ChildResult runInChild(const std::function<int()>& body)
 {
     return runForked([&body] {
         runSettings = RunSettings{INITIAL_SCREEN_WIDTH, INITIAL_COLUMN_WIDTH, 0};
+        longOptions = LongOptionSettings{0, DEFAULT_INTERVAL_MILLIS, FORMAT_TEXT};
         exit(body());
     });
 }

@@ -10,6 +10,7 @@ namespace internal {
 
 void recordEvent(const std::string& event);
 void resetConsoleScript();
+void resetStampScript();
 
 } // namespace internal
 } // namespace scripted

@@ -1,5 +1,5 @@
-// The scripted machine: the seven PDH functions of platform/pdh_api.h and the
-// four of platform/console.h, served from a script that a test writes before
+// The scripted machine: the seven PDH functions of platform/pdh_api.h, the
+// four of platform/console.h and the two of platform/stamps.h, served from a script that a test writes before
 // it runs the program's code.  Test executables link this layer in place of
 // the platform's.
 //
@@ -39,15 +39,16 @@
 //   have (now) is accepted; its fetch fails.
 // - PdhCollectQueryData takes one sample: it counts the collections of its
 //   query.  A query without counters answers PDH_NO_DATA and takes none.
-// - PdhGetFormattedCounterValue with PDH_FMT_LONG answers, after the k-th
+// - PdhGetFormattedCounterValue with PDH_FMT_LONG or PDH_FMT_DOUBLE answers, after the k-th
 //   collection of the counter's query, the k-th entry of the counter's value
 //   script (the last entry once k passes the end; value 0 when none is
 //   scripted).  It answers PDH_INVALID_DATA before the first collection, for a
 //   two-sample counter before the second, and when the counter's instance does
-//   not exist at the time of the fetch.  Any other format answers
-//   PDH_INVALID_ARGUMENT; a handle of a closed query PDH_INVALID_HANDLE.  A
-//   failed fetch leaves junk (0x5A5A5A5A) in longValue, as a caller must not
-//   read it.
+//   not exist at the time of the fetch, with CStatus PDH_CSTATUS_INVALID_DATA
+//   (PDH_CSTATUS_NO_INSTANCE for a missing instance).  Any other format
+//   answers PDH_INVALID_ARGUMENT; a handle of a closed query
+//   PDH_INVALID_HANDLE.  A failed fetch leaves junk (0x5A5A5A5A) in longValue,
+//   as a caller must not read it.
 // - PdhCloseQuery ends the query and all its counter handles.
 // - Calls are numbered per function from 1 since the last reset().  A call
 //   whose number answerCall() names answers that status and does nothing else
@@ -60,6 +61,7 @@
 #include <vector>
 
 #include "platform/pdh_api.h"
+#include "platform/stamps.h"
 
 namespace scripted {
 
@@ -103,8 +105,12 @@ void setTooSmallAnswer(PDH_STATUS status);
 struct Fetch {
     PDH_STATUS status; // what PdhGetFormattedCounterValue answers
     LONG value;        // longValue, when status is 0
+    double real;       // doubleValue, when status is 0
 };
 Fetch value(LONG longValue);
+// A value beyond 32 bits or with a fraction: PDH_FMT_DOUBLE answers it whole,
+// PDH_FMT_LONG truncated toward zero and saturated, as PDH does.
+Fetch fullValue(double real);
 Fetch failure(PDH_STATUS status = PDH_INVALID_DATA);
 
 // What fetches of the counter at `path` answer after the 1st, 2nd, ...
@@ -184,6 +190,15 @@ std::vector<unsigned> sleeps();
 // Calls of beginConsoleSampling() and endConsoleSampling() so far.
 int consoleBegins();
 int consoleEnds();
+
+// ---- Stamps ----
+
+// wallClockNow() answers `first`, then `first` plus `stepMillis` more at each
+// later call.  By default 2026-01-02T03:04:05.678Z, UTC, a second a call.
+void setWallClock(const WallTime& first, int64_t stepMillis);
+
+// What machineName() answers; "TESTHOST" by default.
+void setMachineName(const std::string& name);
 
 } // namespace scripted
 

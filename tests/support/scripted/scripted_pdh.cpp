@@ -230,6 +230,7 @@ void reset()
 {
     script() = Script();
     internal::resetConsoleScript();
+    internal::resetStampScript();
 }
 
 Object& addObject(const std::string& name, const std::vector<std::string>& counters,
@@ -270,12 +271,20 @@ void setTooSmallAnswer(PDH_STATUS status)
 
 Fetch value(LONG longValue)
 {
-    return Fetch{0, longValue};
+    return Fetch{0, longValue, static_cast<double>(longValue)};
+}
+
+Fetch fullValue(double real)
+{
+    LONG truncated = real >= 2147483647.0    ? 2147483647
+                     : real <= -2147483648.0 ? -2147483647 - 1
+                                             : static_cast<LONG>(real);
+    return Fetch{0, truncated, real};
 }
 
 Fetch failure(PDH_STATUS status)
 {
-    return Fetch{status, 0};
+    return Fetch{status, 0, 0.0};
 }
 
 void setValues(const std::string& path, const std::vector<Fetch>& fetches)
@@ -513,7 +522,7 @@ PDH_STATUS PdhGetFormattedCounterValue(PDH_HCOUNTER hCounter, DWORD dwFormat, LP
     if (counter == nullptr) {
         return static_cast<PDH_STATUS>(PDH_INVALID_HANDLE);
     }
-    if (pValue == nullptr || dwFormat != PDH_FMT_LONG) {
+    if (pValue == nullptr || (dwFormat != PDH_FMT_LONG && dwFormat != PDH_FMT_DOUBLE)) {
         return static_cast<PDH_STATUS>(PDH_INVALID_ARGUMENT);
     }
     int collections = counter->query->collections;
@@ -526,6 +535,7 @@ PDH_STATUS PdhGetFormattedCounterValue(PDH_HCOUNTER hCounter, DWORD dwFormat, LP
                                    static_cast<PDH_STATUS>(PDH_INVALID_DATA));
     }
     LONG longValue = 0;
+    double real = 0.0;
     auto values = script().values.find(scripted::normalized(counter->parsed));
     if (values != script().values.end() && !values->second.empty()) {
         size_t last = values->second.size();
@@ -535,12 +545,17 @@ PDH_STATUS PdhGetFormattedCounterValue(PDH_HCOUNTER hCounter, DWORD dwFormat, LP
             return scripted::failFetch(pValue, PDH_CSTATUS_INVALID_DATA, fetch.status);
         }
         longValue = fetch.value;
+        real = fetch.real;
     }
     if (lpdwType != nullptr) {
         *lpdwType = 0;
     }
     pValue->CStatus = PDH_CSTATUS_VALID_DATA;
-    pValue->longValue = longValue;
+    if (dwFormat == PDH_FMT_DOUBLE) {
+        pValue->doubleValue = real;
+    } else {
+        pValue->longValue = longValue;
+    }
     return 0;
 }
 

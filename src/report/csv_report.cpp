@@ -1,0 +1,84 @@
+#include "report/csv_report.h"
+
+#include <cstdio>
+
+#include "pdh/full_range.h"
+#include "report/machine_text.h"
+
+// Writes the text inside a quoted field: a quote doubles; every other byte,
+// comma and line break included, stands as it is.  Names keep their own
+// bytes, as in the logs of the system's code page.
+static void writeQuotedText(const char* text)
+{
+    for (const char* c = text; *c != '\0'; c++) {
+        if (*c == '"') {
+            putchar('"');
+        }
+        putchar(*c);
+    }
+}
+
+// "\\HOST\Object(Instance#N)\Counter", #N only where N > 0.
+static void writeColumnPath(const Node* object, const Node* instance, const Node* counter)
+{
+    fputs(",\"\\\\", stdout);
+    writeQuotedText(machineName());
+    putchar('\\');
+    writeQuotedText(object->name);
+    if (hasInstance(instance)) {
+        putchar('(');
+        writeQuotedText(instance->name);
+        uint32_t index = instanceIndex(instance);
+        if (index > 0) {
+            printf("#%u", index);
+        }
+        putchar(')');
+    }
+    putchar('\\');
+    writeQuotedText(counter->name);
+    putchar('"');
+}
+
+static void writeHeader(NodeList* dataTree, const WallTime& stamp)
+{
+    fputs("\"(PDH-CSV 4.0) (", stdout);
+    writeQuotedText(stamp.zoneName);
+    printf(")(%d)\"", stamp.biasMinutes);
+    for (Node* object = dataTree->head; object != nullptr; object = object->next) {
+        for (Node* instance = object->childList->head; instance != nullptr;
+             instance = instance->next) {
+            for (Node* counter = instance->childList->head; counter != nullptr;
+                 counter = counter->next) {
+                writeColumnPath(object, instance, counter);
+            }
+        }
+    }
+    putchar('\n');
+}
+
+void printCsvPass(NodeList* dataTree, const WallTime& stamp, uint32_t passNumber)
+{
+    if (passNumber == 1) {
+        writeHeader(dataTree, stamp);
+    }
+    CalendarTime local = calendarTime(stamp.utcMillis, -stamp.biasMinutes);
+    printf("\"%02d/%02d/%04d %02d:%02d:%02d.%03d\"", local.month, local.day, local.year,
+           local.hour, local.minute, local.second, local.millisecond);
+    char number[NUMBER_TEXT_SIZE];
+    for (Node* object = dataTree->head; object != nullptr; object = object->next) {
+        for (Node* instance = object->childList->head; instance != nullptr;
+             instance = instance->next) {
+            for (Node* counter = instance->childList->head; counter != nullptr;
+                 counter = counter->next) {
+                double value = 0.0;
+                if (fetchFullValue(counter->counter, &value)) {
+                    formatNumber(value, number);
+                    printf(",\"%s\"", number);
+                } else {
+                    fputs(",\" \"", stdout);
+                }
+            }
+        }
+    }
+    putchar('\n');
+}

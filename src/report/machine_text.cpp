@@ -1,0 +1,132 @@
+#include "report/machine_text.h"
+
+#include <charconv>
+#include <cstring>
+
+void formatNumber(double value, char* text)
+{
+    char* end = text + NUMBER_TEXT_SIZE - 1;
+    std::to_chars_result written = std::to_chars(text, end, value, std::chars_format::fixed);
+    if (written.ec != std::errc()) {
+        written = std::to_chars(text, end, value);
+    }
+    *written.ptr = '\0';
+}
+
+// Days since 1970-01-01 to a date, for any day of the proleptic Gregorian
+// calendar (H. Hinnant's civil_from_days).
+static void civilFromDays(int64_t days, int* year, int* month, int* day)
+{
+    days += 719468;
+    int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    int64_t dayOfEra = days - era * 146097;
+    int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
+    *day = static_cast<int>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
+    *month = static_cast<int>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
+    *year = static_cast<int>(yearOfEra + era * 400 + (*month <= 2 ? 1 : 0));
+}
+
+static int64_t floorDivide(int64_t a, int64_t b)
+{
+    return a / b - ((a % b != 0 && (a < 0) != (b < 0)) ? 1 : 0);
+}
+
+CalendarTime calendarTime(int64_t utcMillis, int32_t offsetMinutes)
+{
+    const int64_t millisPerDay = 86400000;
+    int64_t millis = utcMillis + static_cast<int64_t>(offsetMinutes) * 60000;
+    int64_t days = floorDivide(millis, millisPerDay);
+    int64_t ofDay = millis - days * millisPerDay;
+    CalendarTime time = {};
+    civilFromDays(days, &time.year, &time.month, &time.day);
+    time.hour = static_cast<int>(ofDay / 3600000);
+    time.minute = static_cast<int>(ofDay / 60000 % 60);
+    time.second = static_cast<int>(ofDay / 1000 % 60);
+    time.millisecond = static_cast<int>(ofDay % 1000);
+    return time;
+}
+
+// The length of the valid UTF-8 sequence at `text`, or 0 when none starts
+// there: no overlong forms, no surrogates, nothing above U+10FFFF.
+static size_t validSequence(const unsigned char* text)
+{
+    unsigned char lead = text[0];
+    if (lead < 0x80) {
+        return 1;
+    }
+    size_t length;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (text[1] < low || text[1] > high) {
+        return 0;
+    }
+    for (size_t i = 2; i < length; i++) {
+        if (text[i] < 0x80 || text[i] > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+static void writeAsciiByte(FILE* out, unsigned char byte, const EscapeRule* rules,
+                           bool escapeControls)
+{
+    for (const EscapeRule* rule = rules; rule->text != nullptr; rule++) {
+        if (rule->byte == byte) {
+            fputs(rule->text, out);
+            return;
+        }
+    }
+    if (escapeControls && byte < 0x20) {
+        fprintf(out, "\\u%04x", byte);
+        return;
+    }
+    putc(byte, out);
+}
+
+void writeUtf8(FILE* out, const char* text, const EscapeRule* rules, bool escapeControls)
+{
+    const unsigned char* at = reinterpret_cast<const unsigned char*>(text);
+    while (*at != '\0') {
+        size_t length = validSequence(at);
+        if (length == 0) {
+            fputs("\xEF\xBF\xBD", out);
+            length = 1;
+        } else if (length == 1) {
+            writeAsciiByte(out, *at, rules, escapeControls);
+        } else {
+            fwrite(at, 1, length, out);
+        }
+        at += length;
+    }
+}
+
+bool hasInstance(const Node* instance)
+{
+    return strcmp(instance->name, "UNNAMED") != 0;
+}
+
+uint32_t instanceIndex(const Node* instance)
+{
+    uint32_t index = 0;
+    for (const Node* later = instance->next; later != nullptr && strcmp(later->name, instance->name) == 0;
+         later = later->next) {
+        index++;
+    }
+    return index;
+}

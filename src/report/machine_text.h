@@ -1,0 +1,52 @@
+// What the CSV, JSON and Prometheus forms share: how a value and a time are
+// written, how a name becomes valid UTF-8, and where an instance stands among
+// the instances of its name.
+#ifndef MIREKAST_REPORT_MACHINE_TEXT_H
+#define MIREKAST_REPORT_MACHINE_TEXT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "platform/stamps.h"
+#include "tree/node_list.h"
+
+// Room for any text that formatNumber writes.
+const size_t NUMBER_TEXT_SIZE = 40;
+
+// The shortest decimal text that reads back as `value` ("3000000000",
+// "0.25"), in exponent form only where the plain one would not fit.
+void formatNumber(double value, char* text);
+
+// The parts of a time, in the calendar.
+struct CalendarTime {
+    int year, month, day, hour, minute, second, millisecond;
+};
+
+// `utcMillis` as a calendar date and time, shifted by `offsetMinutes`.
+CalendarTime calendarTime(int64_t utcMillis, int32_t offsetMinutes);
+
+// How a form writes a byte that it must escape.  A list of them ends with
+// the entry whose text is null.
+struct EscapeRule {
+    unsigned char byte;
+    const char* text;
+};
+
+// Writes `text` to `out` with every byte sequence that is not valid UTF-8
+// replaced by U+FFFD, one for each byte that begins no valid sequence, and
+// each byte that `rules` names as its rule says.  With `escapeControls`, the
+// other bytes below 0x20 are written as \u00XX, as JSON needs.
+void writeUtf8(FILE* out, const char* text, const EscapeRule* rules, bool escapeControls);
+
+// Whether the instance node of the data tree stands for a real instance, as
+// the counter paths do: the pseudo-instance of an object without instances
+// has none.
+bool hasInstance(const Node* instance);
+
+// The "#N" of the instance in its counter paths.  Instances of one name are
+// registered in enumeration order, each inserted in front of those of its
+// name, so N is the number of instances of its name that follow it.
+uint32_t instanceIndex(const Node* instance);
+
+#endif

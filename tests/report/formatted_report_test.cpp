@@ -1,0 +1,251 @@
+// The forms that other programs read (--format csv, json, prometheus), whole
+// program against a scripted machine: values beyond 32 bits and with
+// fractions, failed fetches, duplicate instance names, names that each form
+// must quote or escape, and an object without instances.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "report/prometheus_report.h"
+#include "support/child_process.h"
+#include "support/scripted/scripted_layer.h"
+
+namespace {
+
+// A comma, a quote, a backslash, a byte that is no UTF-8 (0xe9 alone) and an
+// e-acute that is (0xc3 0xa9).
+const char ODD_NAME[] = "a,b \"q\" \\ \xe9t\xc3\xa9";
+
+// Memory has no instances; Process has two "sh" and the odd name; rates and
+// percentages need two collections; one counter never fetches.
+void scriptMachine()
+{
+    scripted::reset();
+    scripted::Object& memory =
+        scripted::addObject("Memory", {"Available Bytes", "Cache Bytes", "Pages/sec"});
+    memory.twoSampleCounters = {"Pages/sec"};
+    scripted::Object& process = scripted::addObject(
+        "Process", {"% Processor Time", "ID Process"}, {"idle", "sh", ODD_NAME, "sh"});
+    process.twoSampleCounters = {"% Processor Time"};
+    scripted::addObject("PhysicalDisk", {"Avg. Disk Queue Length"}, {"_Total"});
+    scripted::addObject("System", {"System Up Time"});
+
+    scripted::setValues("\\Memory\\Available Bytes",
+                        {scripted::fullValue(25769803776.0), scripted::fullValue(25769803264.0)});
+    scripted::setValues("\\Memory\\Cache Bytes", {scripted::failure()});
+    scripted::setValues("\\Memory\\Pages/sec", {scripted::failure(), scripted::fullValue(12.5)});
+    scripted::setValues("\\Process(idle#0)\\ID Process", {scripted::value(0)});
+    scripted::setValues("\\Process(sh#0)\\ID Process", {scripted::value(100)});
+    scripted::setValues("\\Process(sh#1)\\ID Process", {scripted::value(200)});
+    scripted::setValues(std::string("\\Process(") + ODD_NAME + ")\\ID Process",
+                        {scripted::value(300)});
+    scripted::setValues("\\Process(idle#0)\\% Processor Time",
+                        {scripted::failure(), scripted::fullValue(99.25)});
+    scripted::setValues("\\Process(sh#0)\\% Processor Time",
+                        {scripted::failure(), scripted::fullValue(0.5)});
+    scripted::setValues("\\Process(sh#1)\\% Processor Time",
+                        {scripted::failure(), scripted::fullValue(100)});
+    scripted::setValues(std::string("\\Process(") + ODD_NAME + ")\\% Processor Time",
+                        {scripted::failure(), scripted::failure()});
+    scripted::setValues("\\PhysicalDisk(_Total)\\Avg. Disk Queue Length",
+                        {scripted::fullValue(0.015625)});
+    scripted::setValues("\\System\\System Up Time", {scripted::fullValue(4294967296.125)});
+}
+
+ChildResult run(const std::vector<std::string>& args)
+{
+    std::vector<std::string> full = {"mirekast"};
+    full.insert(full.end(), args.begin(), args.end());
+    return runProgram(full);
+}
+
+// An expected text of tests/data/formats, byte for byte.
+std::string expected(const std::string& name)
+{
+    std::ifstream file(std::string(MIREKAST_TEST_DATA_DIR) + "/formats/" + name,
+                       std::ios::binary);
+    EXPECT_TRUE(file.good()) << name;
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+void expectOutput(const std::vector<std::string>& args, const std::string& text)
+{
+    SCOPED_TRACE(testing::PrintToString(args));
+    ChildResult result = run(args);
+    EXPECT_EQ(result.out, text);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.exitCode, 0);
+}
+
+class FormattedReport : public testing::Test {
+protected:
+    void SetUp() override { scriptMachine(); }
+};
+
+TEST_F(FormattedReport, EachFormOfTwoPassesOfEveryObject)
+{
+    expectOutput({"-a", "--count", "2", "--format", "csv"}, expected("all_objects.csv"));
+    expectOutput({"-a", "--count", "2", "--format", "json"}, expected("all_objects.jsonl"));
+    // Only the last pass: the first gave the rates their earlier collection.
+    expectOutput({"-a", "--count", "2", "--format", "prometheus"}, expected("all_objects.prom"));
+}
+
+TEST_F(FormattedReport, ListAndDecimalOptionsHaveNoEffectOnTheForms)
+{
+    expectOutput({"-ll", "-d", "-a", "--count", "2", "--format", "csv", "-sw", "30"},
+                 expected("all_objects.csv"));
+    expectOutput({"-a", "-l", "--count=2", "--format=json"}, expected("all_objects.jsonl"));
+}
+
+TEST_F(FormattedReport, ColumnsStayFixedWhenAnInstanceGoesAway)
+{
+    scripted::beforeCall(scripted::COLLECT_QUERY_DATA, 2, [] {
+        scripted::findObject("Process")->instances = {"sh", "sh"};
+    });
+    ChildResult result = run({"-s", "{Process", "-i", "idle", "sh", "-c", "ID Process}",
+                              "--count", "2", "--format", "csv"});
+    EXPECT_EQ(result.out,
+              "\"(PDH-CSV 4.0) (UTC)(0)\",\"\\\\TESTHOST\\Process(idle)\\ID Process\","
+              "\"\\\\TESTHOST\\Process(sh#1)\\ID Process\",\"\\\\TESTHOST\\Process(sh)\\ID Process\"\n"
+              "\"01/02/2026 03:04:05.678\",\"0\",\"200\",\"100\"\n"
+              "\"01/02/2026 03:04:06.678\",\" \",\"200\",\"100\"\n");
+    EXPECT_EQ(result.exitCode, 0);
+}
+
+TEST_F(FormattedReport, LocalTimeAndZoneInCsvUtcInJson)
+{
+    // 2024-02-29T23:30:00.250Z, one hour east of UTC: already March locally.
+    scripted::setWallClock(WallTime{1709249400250LL, -60, "CET"}, 86400000);
+    std::vector<std::string> memory = {"-s", "{Memory", "-i", "*", "-c", "Available Bytes}",
+                                       "--count", "2"};
+    std::vector<std::string> csv = memory;
+    csv.insert(csv.end(), {"--format", "csv"});
+    expectOutput(csv, "\"(PDH-CSV 4.0) (CET)(-60)\",\"\\\\TESTHOST\\Memory\\Available Bytes\"\n"
+                      "\"03/01/2024 00:30:00.250\",\"25769803776\"\n"
+                      "\"03/02/2024 00:30:00.250\",\"25769803264\"\n");
+    scripted::setWallClock(WallTime{1709249400250LL, -60, "CET"}, 86400000);
+    scripted::setMachineName("h\"1");
+    std::vector<std::string> json = memory;
+    json.insert(json.end(), {"--format", "json"});
+    expectOutput(json, "{\"time\":\"2024-02-29T23:30:00.250Z\",\"host\":\"h\\\"1\",\"samples\":"
+                       "[{\"object\":\"Memory\",\"instance\":null,\"index\":null,"
+                       "\"counter\":\"Available Bytes\",\"value\":25769803776}]}\n"
+                       "{\"time\":\"2024-03-01T23:30:00.250Z\",\"host\":\"h\\\"1\",\"samples\":"
+                       "[{\"object\":\"Memory\",\"instance\":null,\"index\":null,"
+                       "\"counter\":\"Available Bytes\",\"value\":25769803264}]}\n");
+}
+
+TEST_F(FormattedReport, JsonEscapesControlBytes)
+{
+    scripted::addObject("Odd", {"tab\there"}, {"line\nbreak\x01"});
+    expectOutput({"-s", "{Odd", "-i", "*", "-c", "*}", "--format", "json"},
+                 "{\"time\":\"2026-01-02T03:04:05.678Z\",\"host\":\"TESTHOST\",\"samples\":"
+                 "[{\"object\":\"Odd\",\"instance\":\"line\\nbreak\\u0001\",\"index\":0,"
+                 "\"counter\":\"tab\\there\",\"value\":0}]}\n");
+}
+
+TEST_F(FormattedReport, PrometheusGivesEachSeriesOnceWhenSetsOverlap)
+{
+    // The later set's object node comes first; the earlier set's "sh" series
+    // are the same series and are not given again.
+    expectOutput({"-s", "{Process", "-i", "sh", "-c", "ID Process}", "-s", "{Process", "-i", "*",
+                  "-c", "ID Process}", "--format", "prometheus"},
+                 "# HELP mirekast_process_id_process Process : ID Process\n"
+                 "# TYPE mirekast_process_id_process gauge\n"
+                 "mirekast_process_id_process{name=\"a,b \\\"q\\\" \\\\ \xEF\xBF\xBDt\xC3\xA9\","
+                 "index=\"0\"} 300\n"
+                 "mirekast_process_id_process{name=\"idle\",index=\"0\"} 0\n"
+                 "mirekast_process_id_process{name=\"sh\",index=\"1\"} 200\n"
+                 "mirekast_process_id_process{name=\"sh\",index=\"0\"} 100\n");
+}
+
+TEST_F(FormattedReport, PrometheusPrintsTheLastPassTakenWhenAKeyEndsTheRun)
+{
+    scripted::keyWaitingFromPoll(2);
+    expectOutput({"-s", "{Memory", "-i", "*", "-c", "Available Bytes}", "-r", "--count", "5",
+                  "--format", "prometheus"},
+                 "# HELP mirekast_memory_available_bytes Memory : Available Bytes\n"
+                 "# TYPE mirekast_memory_available_bytes gauge\n"
+                 "mirekast_memory_available_bytes 25769803776\n");
+    scripted::reset();
+    scriptMachine();
+    scripted::keyWaitingFromPoll(1);
+    expectOutput({"-a", "--count", "2", "--format", "prometheus"}, "");
+}
+
+TEST_F(FormattedReport, JsonNameListing)
+{
+    expectOutput({"-a", "-L", "--format", "json"}, expected("names.json"));
+    expectOutput({"-a", "-LO", "--format", "json"}, expected("object_names.json"));
+    // The other forms leave the listing as it is.
+    ChildResult plain = run({"-a", "-L"});
+    expectOutput({"-a", "-L", "--format", "csv"}, plain.out);
+    std::vector<std::string> set = {"-s", "{Memory", "-i", "*", "-c", "*}", "-LO"};
+    plain = run(set);
+    set.insert(set.end(), {"-r", "--format", "prometheus"});
+    expectOutput(set, plain.out);
+}
+
+TEST(PrometheusMetricName, SnakeCaseInBaseUnitsWithTheUnitLast)
+{
+    struct Case {
+        const char* object;
+        const char* counter;
+        const char* metric;
+        double factor;
+    };
+    const Case cases[] = {
+        {"Processor", "% Processor Time", "mirekast_processor_processor_time_percent", 1},
+        {"Memory", "% Committed Bytes In Use", "mirekast_memory_committed_bytes_in_use_percent", 1},
+        {"Network Interface", "Bytes Received/sec",
+         "mirekast_network_interface_bytes_received_per_second", 1},
+        {"PhysicalDisk", "Avg. Disk Queue Length", "mirekast_physical_disk_avg_disk_queue_length",
+         1},
+        {"Process", "Elapsed Time", "mirekast_process_elapsed_time_seconds", 1},
+        {"Process", "IO Read Operations/sec", "mirekast_process_io_read_operations_per_second", 1},
+        {"Memory", "Free & Zero Page List Bytes", "mirekast_memory_free_zero_page_list_bytes", 1},
+        {"Memory", "Available KBytes", "mirekast_memory_available_bytes", 1024},
+        {"Memory", "Available MBytes", "mirekast_memory_available_bytes", 1048576},
+        {"LogicalDisk", "Free Megabytes", "mirekast_logical_disk_free_bytes", 1048576},
+        {"Process", "Thread Count", "mirekast_process_threads", 1},
+        {"Process", "Handle Count", "mirekast_process_handles", 1},
+        {"Job", "Process Count", "mirekast_job_process", 1},
+        {"Job", "Processes Count", "mirekast_job_processes", 1},
+        {"Job", "Items Total", "mirekast_job_items_total_value", 1},
+        {"Odd \xc3\xa9 Object", "x2Y", "mirekast_odd_object_x2_y", 1},
+        {"", "%", "mirekast_percent", 1},
+    };
+    for (const Case& c : cases) {
+        char name[128];
+        double factor = prometheusMetricName(c.object, c.counter, name, sizeof name);
+        EXPECT_STREQ(name, c.metric) << c.object << " / " << c.counter;
+        EXPECT_EQ(factor, c.factor) << c.object << " / " << c.counter;
+    }
+    char small[12];
+    prometheusMetricName("Memory", "Available Bytes", small, sizeof small);
+    EXPECT_STREQ(small, "mirekast_me");
+}
+
+TEST_F(FormattedReport, PrometheusKeepsOneMetricPerQuantityInBaseUnits)
+{
+    scripted::addObject("LogicalDisk", {"Free Megabytes"}, {"sda1"});
+    scripted::addObject("Mem", {"Available Bytes", "Available KBytes"});
+    scripted::setValues("\\LogicalDisk(sda1)\\Free Megabytes", {scripted::fullValue(2.5)});
+    scripted::setValues("\\Mem\\Available Bytes", {scripted::fullValue(3072)});
+    scripted::setValues("\\Mem\\Available KBytes", {scripted::fullValue(3)});
+    expectOutput({"-s", "{LogicalDisk", "-i", "*", "-c", "*}", "-s", "{Mem", "-i", "*", "-c",
+                  "*}", "--format", "prometheus"},
+                 "# HELP mirekast_logical_disk_free_bytes LogicalDisk : Free Megabytes\n"
+                 "# TYPE mirekast_logical_disk_free_bytes gauge\n"
+                 "mirekast_logical_disk_free_bytes{name=\"sda1\",index=\"0\"} 2621440\n"
+                 "# HELP mirekast_mem_available_bytes Mem : Available Bytes\n"
+                 "# TYPE mirekast_mem_available_bytes gauge\n"
+                 "mirekast_mem_available_bytes 3072\n");
+}
+
+} // namespace
