@@ -27,6 +27,7 @@ void printLongHelp(const char* programName)
           "\t2 - a performance-data call failed\n"
           "\t3 - an undefined argument (the help text follows)\n"
           "\t4 - any other argument or set error, or no data to sample\n"
+          "\t5 - standard output could not be written (a full disk, a failed device)\n"
           "\n",
           stdout);
     exit(0);
