@@ -126,8 +126,8 @@ TEST(SamplingRun, CountTakesThatManyPassesAnIntervalApartAndEnds)
     scriptMachine();
     ChildResult run = runRecorded({"-s", "{Process", "-i", "*", "-c", "% Processor Time}",
                                    "--count", "3", "--interval", "0.2"});
-    EXPECT_EQ(run.out, PROCESSOR_TIME_ONE_COLLECTION + PROCESSOR_TIME_TWO_COLLECTIONS +
-                           PROCESSOR_TIME_TWO_COLLECTIONS);
+    EXPECT_EQ(run.out, expectedOut("rates-after-one-collection") + expectedOut("rates-after-two-collections") +
+                           expectedOut("rates-after-two-collections"));
     // No sleep after the last pass.
     EXPECT_EQ(run.err,
               lines({"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
@@ -162,7 +162,7 @@ TEST(SamplingRun, IntervalAlsoSpacesTheTwoCollectionsOfRepeatOnce)
     scriptMachine();
     ChildResult run = runRecorded({"-r1", "--interval", "0.5", "--count", "2", "-s", "{Process",
                                    "-i", "*", "-c", "% Processor Time}"});
-    EXPECT_EQ(run.out, PROCESSOR_TIME_TWO_COLLECTIONS + PROCESSOR_TIME_TWO_COLLECTIONS);
+    EXPECT_EQ(run.out, expectedOut("rates-after-two-collections") + expectedOut("rates-after-two-collections"));
     EXPECT_EQ(run.err, lines({"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
                               "PdhCollectQueryData", "sleepMilliseconds 500",
                               "PdhCollectQueryData", "sleepMilliseconds 500", "keyPressWaiting",
@@ -186,7 +186,7 @@ Process : sh : ID Process = 0x00000064
 Thread : sh/0 : ID Thread = 0x00000064
 Thread : sh/1 : ID Thread = 0x00000065
 )";
-    EXPECT_EQ(run.out, ALL_LIST + secondPass);
+    EXPECT_EQ(run.out, expectedOut("all-objects-list") + secondPass);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.exitCode, 0);
 }

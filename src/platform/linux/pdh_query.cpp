@@ -262,7 +262,9 @@ void forgetSamples(LinuxQuery& query)
     for (ObjectState& state : query.objects) {
         state.sampled = false;
         state.latest.instances.clear();
-        state.byName.clear();
+        for (InstanceKey& key : state.keys) {
+            key.position = NO_POSITION;
+        }
     }
     for (CounterBlock& block : query.blocks) {
         for (size_t i = 0; i < block.used; ++i) {
