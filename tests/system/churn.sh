@@ -12,13 +12,15 @@ CHURN_SECONDS=12
 
 # The churner: batches of short sleeps, programs that end at once and perl
 # processes of four threads each; it counts what it started and prints
-# "PROCESSES THREADS" when the time is up.  Each perl process prints how many
+# "PROCESSES THREADS" when the time is up and enough have started.  Each perl process prints how many
 # threads it ran.
 cat > "$WORK/churn.bash" <<'EOF'
 work=$1 seconds=$2
 processes=0
 end=$((SECONDS + seconds))
-while [ "$SECONDS" -lt "$end" ]; do
+# On a loaded machine the time alone starts too few: go on to 200 processes
+# (and so well over 100 threads), for a minute at most.
+while [ "$SECONDS" -lt "$end" ] || { [ "$processes" -lt 200 ] && [ "$SECONDS" -lt $((end + 60)) ]; }; do
     for i in 1 2 3; do
         sleep "0.$((RANDOM % 3))$((RANDOM % 10))" &
         processes=$((processes + 1))
