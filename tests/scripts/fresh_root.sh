@@ -61,7 +61,18 @@ $roots/one/dev"
 release_roots "$roots/one" keep-scratch
 expect "keep-scratch: unmounted, kept" "$(mounts_under "$roots")|$(test -d "$roots/one" && echo kept)" "|kept"
 mount --bind "$outside" "$roots/one/dev"
+# A second root with a program running in it, as a test's tmux server may
+# outlive the command that started it: /usr bound in, the rest links into it.
+mkdir -p "$roots/two/usr"
+mount --bind /usr "$roots/two/usr"
+for link in bin lib lib64; do [ -e "/usr/$link" ] && ln -s "usr/$link" "$roots/two/$link"; done
+chroot "$roots/two" /usr/bin/sleep 300 &
+sleeper=$!
+for _ in 1 2 3 4 5 6 7 8 9 10; do [ -n "$(processes_in "$roots")" ] && break; sleep 0.2; done
+expect "the program is found in its root" "$(processes_in "$roots")" "$sleeper"
 release_roots "$roots"
+wait "$sleeper" 2>/dev/null
+expect "the program in the root was ended" "$?" "$((128 + 15))"
 expect "released: nothing mounted, removed" "$(mounts_under "$roots")|$(test -e "$roots" || echo gone)" "|gone"
 expect "what was bound in is untouched" "$(ls "$outside")" "precious"
 finish
