@@ -50,14 +50,19 @@ assert re.fullmatch(r"\(PDH-CSV 4\.0\) \(.*\)\(-?\d+\)", header[0]), header[0]
 for path in header[1:]:
     assert path.startswith("\\\\") and path.count("\\") >= 4, path
 filled = []
+rates = []
+rate_columns = [i for i, path in enumerate(header) if path.endswith("/sec")]
+assert rate_columns, "no rate column"
 for row in rows[1:]:
     assert len(row) == len(header), "row of %d fields under %d columns" % (len(row), len(header))
     assert re.fullmatch(r"\d\d/\d\d/\d{4} \d\d:\d\d:\d\d\.\d{3}", row[0]), row[0]
     values = [float(v) for v in row[1:] if v != " "]
     assert all(math.isfinite(v) for v in values)
     filled.append(len(values))
-# The second pass has the rates and percentages that the first lacks.
-assert filled[1] > filled[0], filled
+    rates.append(sum(row[i] != " " for i in rate_columns))
+# The second pass has the rates that the first lacks (counted over the rates
+# alone: instances that end between the passes take other values away).
+assert rates[0] == 0 and rates[1] > 0, rates
 print("csv: %d columns, %d then %d values" % (len(header) - 1, filled[0], filled[1]))
 
 # JSON Lines: strict UTF-8, one object per pass.
@@ -65,6 +70,7 @@ with open(work + "/all.jsonl", encoding="utf-8", errors="strict") as f:
     passes = [json.loads(line) for line in f]
 assert len(passes) == 2
 counts = []
+rates = []
 for p in passes:
     assert re.fullmatch(r"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z", p["time"]), p["time"]
     assert isinstance(p["host"], str) and p["host"]
@@ -75,7 +81,8 @@ for p in passes:
         assert s["value"] is None or isinstance(s["value"], (int, float))
         assert (s["instance"] is None) == (s["index"] is None)
     counts.append(sum(s["value"] is not None for s in p["samples"]))
-assert counts[1] > counts[0], counts
+    rates.append(sum(s["value"] is not None for s in p["samples"] if s["counter"].endswith("/sec")))
+assert rates[-2] == 0 and rates[-1] > 0, rates
 assert passes[0]["time"] < passes[1]["time"]
 big = [s for s in passes[1]["samples"] if s["value"] is not None and s["value"] > 2**31]
 assert big, "no value above 2^31 (Memory's bytes on any machine today)"
