@@ -17,28 +17,41 @@ CellTable* createCellTable(const char* title, int32_t columns)
     table->columns = columns;
     table->firstCell = nullptr;
     table->lastCell = nullptr;
+    table->blocks = nullptr;
     return table;
 }
 
-Cell* createCell(const char* text)
+// Room for some hundreds of cells; a longer text gets a block of its own.
+static const size_t CELL_BLOCK_SIZE = 64 * 1024 - sizeof(CellBlock);
+
+static void* carveCell(CellTable* table, size_t size)
 {
-    // One block for the cell and its text: a table of many instances holds
-    // a dozen cells per row, and two allocations each showed in -a's profile.
-    size_t length = strlen(text);
-    Cell* cell = static_cast<Cell*>(allocateMemory(sizeof(Cell) + length + 1));
-    if (cell == nullptr) {
-        outOfMemory();
+    size = (size + alignof(Cell) - 1) / alignof(Cell) * alignof(Cell);
+    CellBlock* block = table->blocks;
+    if (block == nullptr || block->size - block->used < size) {
+        size_t blockSize = size > CELL_BLOCK_SIZE ? size : CELL_BLOCK_SIZE;
+        block = static_cast<CellBlock*>(allocateMemory(sizeof(CellBlock) + blockSize));
+        if (block == nullptr) {
+            outOfMemory();
+        }
+        block->next = table->blocks;
+        block->size = blockSize;
+        block->used = 0;
+        table->blocks = block;
     }
-    cell->text = reinterpret_cast<char*>(cell + 1);
-    memcpy(cell->text, text, length);
-    cell->ruleLength = 0;
-    cell->prev = nullptr;
-    cell->next = nullptr;
-    return cell;
+    void* place = reinterpret_cast<char*>(block + 1) + block->used;
+    block->used += size;
+    return place;
 }
 
-void appendCell(CellTable* table, Cell* cell)
+static Cell* linkCell(CellTable* table, const char* text)
 {
+    size_t length = strlen(text);
+    Cell* cell = static_cast<Cell*>(carveCell(table, sizeof(Cell) + length + 1));
+    cell->text = reinterpret_cast<char*>(cell + 1);
+    memcpy(cell->text, text, length);
+    cell->text[length] = '\0';
+    cell->ruleLength = 0;
     cell->prev = table->lastCell;
     cell->next = nullptr;
     if (table->lastCell == nullptr) {
@@ -47,25 +60,29 @@ void appendCell(CellTable* table, Cell* cell)
         table->lastCell->next = cell;
     }
     table->lastCell = cell;
+    return cell;
+}
+
+void appendCell(CellTable* table, const char* text)
+{
+    linkCell(table, text);
 }
 
 // A rule cell holds "-" and its length; the run of '-' is drawn when printed.
-static Cell* createRuleCell(int32_t width)
+static void appendRuleCell(CellTable* table, int32_t width)
 {
-    Cell* cell = createCell("-");
-    cell->ruleLength = width;
-    return cell;
+    linkCell(table, "-")->ruleLength = width;
 }
 
 void appendRuleRow(int32_t width, int32_t slots, CellTable* table, int32_t filled,
                    int32_t fillEmpty)
 {
-    appendCell(table, createRuleCell(width));
+    appendRuleCell(table, width);
     for (int32_t appended = 0; appended < slots; appended++) {
         if (appended < filled) {
-            appendCell(table, createRuleCell(width));
+            appendRuleCell(table, width);
         } else if (fillEmpty > 0) {
-            appendCell(table, createCell(""));
+            appendCell(table, "");
         } else {
             break;
         }
@@ -226,11 +243,11 @@ void printCellTable(const CellTable* table)
 
 void freeCellTable(CellTable* table)
 {
-    Cell* cell = table->firstCell;
-    while (cell != nullptr) {
-        Cell* next = cell->next;
-        releaseMemory(cell); // its text too: one block
-        cell = next;
+    CellBlock* block = table->blocks;
+    while (block != nullptr) {
+        CellBlock* next = block->next;
+        releaseMemory(block); // its cells and their texts too
+        block = next;
     }
     releaseMemory(table->title);
     releaseMemory(table);

@@ -101,7 +101,7 @@ ChildResult renderTable(const char* title, int32_t columns, int32_t screenWidth,
         CellTable* table = createCellTable(title, columns);
         int32_t inRow = 0;
         for (const std::string& text : cells) {
-            appendCell(table, createCell(text.c_str()));
+            appendCell(table, text.c_str());
             if (ruleAfterEachRow && ++inRow == columns) {
                 appendRuleRow(tableCellWidth(table), columns - 1, table, columns - 1, 0);
                 inRow = 0;
