@@ -18,27 +18,47 @@ CellTable* createCellTable(const char* title, int32_t columns)
     table->firstCell = nullptr;
     table->lastCell = nullptr;
     table->blocks = nullptr;
+    table->currentBlock = nullptr;
     return table;
 }
 
 // Room for some hundreds of cells; a longer text gets a block of its own.
 static const size_t CELL_BLOCK_SIZE = 64 * 1024 - sizeof(CellBlock);
 
+// The next block with room for `size` bytes: the current one, the one after
+// it (kept by emptyCellTable), or a new one linked in after the current one.
+static CellBlock* blockWithRoom(CellTable* table, size_t size)
+{
+    CellBlock* current = table->currentBlock;
+    if (current != nullptr && current->size - current->used >= size) {
+        return current;
+    }
+    CellBlock* next = current != nullptr ? current->next : table->blocks;
+    if (next != nullptr && next->size >= size) {
+        table->currentBlock = next;
+        return next;
+    }
+    size_t blockSize = size > CELL_BLOCK_SIZE ? size : CELL_BLOCK_SIZE;
+    CellBlock* block = static_cast<CellBlock*>(allocateMemory(sizeof(CellBlock) + blockSize));
+    if (block == nullptr) {
+        outOfMemory();
+    }
+    block->size = blockSize;
+    block->used = 0;
+    block->next = next;
+    if (current != nullptr) {
+        current->next = block;
+    } else {
+        table->blocks = block;
+    }
+    table->currentBlock = block;
+    return block;
+}
+
 static void* carveCell(CellTable* table, size_t size)
 {
     size = (size + alignof(Cell) - 1) / alignof(Cell) * alignof(Cell);
-    CellBlock* block = table->blocks;
-    if (block == nullptr || block->size - block->used < size) {
-        size_t blockSize = size > CELL_BLOCK_SIZE ? size : CELL_BLOCK_SIZE;
-        block = static_cast<CellBlock*>(allocateMemory(sizeof(CellBlock) + blockSize));
-        if (block == nullptr) {
-            outOfMemory();
-        }
-        block->next = table->blocks;
-        block->size = blockSize;
-        block->used = 0;
-        table->blocks = block;
-    }
+    CellBlock* block = blockWithRoom(table, size);
     void* place = reinterpret_cast<char*>(block + 1) + block->used;
     block->used += size;
     return place;
@@ -52,7 +72,6 @@ static Cell* linkCell(CellTable* table, const char* text)
     memcpy(cell->text, text, length);
     cell->text[length] = '\0';
     cell->ruleLength = 0;
-    cell->prev = table->lastCell;
     cell->next = nullptr;
     if (table->lastCell == nullptr) {
         table->firstCell = cell;
@@ -239,6 +258,16 @@ void printCellTable(const CellTable* table)
     }
     putText(writer, "\n\n", 2);
     flushBlock(writer);
+}
+
+void emptyCellTable(CellTable* table)
+{
+    for (CellBlock* block = table->blocks; block != nullptr; block = block->next) {
+        block->used = 0;
+    }
+    table->currentBlock = nullptr;
+    table->firstCell = nullptr;
+    table->lastCell = nullptr;
 }
 
 void freeCellTable(CellTable* table)

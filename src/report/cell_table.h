@@ -8,7 +8,6 @@
 #include <cstdint>
 
 struct Cell {
-    Cell* prev;
     Cell* next;
     char* text; // private copy, in the table's blocks; for a rule cell "-" only
     // A rule cell's length: its text is that many '-', drawn when printed, so
@@ -29,7 +28,8 @@ struct CellTable {
     int32_t columns; // cells in every row; at least 1
     Cell* firstCell;
     Cell* lastCell;
-    CellBlock* blocks; // newest first
+    CellBlock* blocks;       // oldest first
+    CellBlock* currentBlock; // the one cells are carved from now; null before the first
 };
 
 // Creates an empty table titled by a copy of `title`.  Ends the process
@@ -53,6 +53,11 @@ int32_t tableCellWidth(const CellTable* table);
 // Writes the table to standard output, then two empty lines.  Long lines go
 // out in pieces, so that printing needs no memory of the screen width.
 void printCellTable(const CellTable* table);
+
+// Takes every cell out of the table, keeping its blocks for the cells of the
+// next table of the same title and columns: memory released and asked again
+// for every table of a big object showed as page faults.
+void emptyCellTable(CellTable* table);
 
 // Releases the title, every cell and its text (their blocks), and the table.
 void freeCellTable(CellTable* table);

@@ -96,12 +96,11 @@ static void appendValue(CellTable* table, RowCounters* row, const char* counterN
     appendText(table, valueText(counter->data).text);
 }
 
-// One table: the chunk's `placed` column names starting at `firstColumn`.
-static void printChunk(Node* object, Node* firstColumn, int32_t placed, int32_t chunk,
-                       int32_t columns, int32_t maxColumns, RowCounters* rows,
-                       uint32_t instances)
+// One table: the chunk's `placed` column names starting at `firstColumn`,
+// printed from `table`, which is left empty for the next chunk.
+static void printChunk(CellTable* table, Node* object, Node* firstColumn, int32_t placed,
+                       int32_t chunk, int32_t maxColumns, RowCounters* rows, uint32_t instances)
 {
-    CellTable* table = createCellTable(object->name, columns);
     int32_t cellWidth = tableCellWidth(table);
     int32_t slots = maxColumns - 1;
 
@@ -128,7 +127,7 @@ static void printChunk(Node* object, Node* firstColumn, int32_t placed, int32_t 
         appendRuleRow(cellWidth, slots, table, placed, chunk);
     }
     printCellTable(table);
-    freeCellTable(table);
+    emptyCellTable(table);
 }
 
 // An object's tables: its columns maxColumns - 1 at a time, one table each.
@@ -152,14 +151,17 @@ static void printObjectTables(Node* object, Node* header, int32_t maxColumns)
     int32_t perTable = maxColumns - 1;
     int32_t chunks = (names + perTable - 1) / perTable;
     int32_t columns = names < perTable ? names + 1 : maxColumns;
+    // Every table of the object has its title and width of row.
+    CellTable* table = createCellTable(object->name, columns);
     Node* firstColumn = header->childList->head;
     for (int32_t chunk = 0; chunk < chunks; chunk++) {
         int32_t placed = names - chunk * perTable < perTable ? names - chunk * perTable : perTable;
-        printChunk(object, firstColumn, placed, chunk, columns, maxColumns, rows, instances);
+        printChunk(table, object, firstColumn, placed, chunk, maxColumns, rows, instances);
         for (int32_t i = 0; i < placed; i++) {
             firstColumn = firstColumn->next;
         }
     }
+    freeCellTable(table);
     releaseMemory(rows);
 }
 
