@@ -17,29 +17,61 @@ CellTable* createCellTable(const char* title, int32_t columns)
     table->columns = columns;
     table->firstCell = nullptr;
     table->lastCell = nullptr;
+    table->blocks = nullptr;
+    table->currentBlock = nullptr;
     return table;
 }
 
-Cell* createCell(const char* text)
+// Room for some hundreds of cells; a longer text gets a block of its own.
+static const size_t CELL_BLOCK_SIZE = 64 * 1024 - sizeof(CellBlock);
+
+// The next block with room for `size` bytes: the current one, the one after
+// it (kept by emptyCellTable), or a new one linked in after the current one.
+static CellBlock* blockWithRoom(CellTable* table, size_t size)
 {
-    // One block for the cell and its text: a table of many instances holds
-    // a dozen cells per row, and two allocations each showed in -a's profile.
-    size_t length = strlen(text);
-    Cell* cell = static_cast<Cell*>(allocateMemory(sizeof(Cell) + length + 1));
-    if (cell == nullptr) {
+    CellBlock* current = table->currentBlock;
+    if (current != nullptr && current->size - current->used >= size) {
+        return current;
+    }
+    CellBlock* next = current != nullptr ? current->next : table->blocks;
+    if (next != nullptr && next->size >= size) {
+        table->currentBlock = next;
+        return next;
+    }
+    size_t blockSize = size > CELL_BLOCK_SIZE ? size : CELL_BLOCK_SIZE;
+    CellBlock* block = static_cast<CellBlock*>(allocateMemory(sizeof(CellBlock) + blockSize));
+    if (block == nullptr) {
         outOfMemory();
     }
-    cell->text = reinterpret_cast<char*>(cell + 1);
-    memcpy(cell->text, text, length);
-    cell->ruleLength = 0;
-    cell->prev = nullptr;
-    cell->next = nullptr;
-    return cell;
+    block->size = blockSize;
+    block->used = 0;
+    block->next = next;
+    if (current != nullptr) {
+        current->next = block;
+    } else {
+        table->blocks = block;
+    }
+    table->currentBlock = block;
+    return block;
 }
 
-void appendCell(CellTable* table, Cell* cell)
+static void* carveCell(CellTable* table, size_t size)
 {
-    cell->prev = table->lastCell;
+    size = (size + alignof(Cell) - 1) / alignof(Cell) * alignof(Cell);
+    CellBlock* block = blockWithRoom(table, size);
+    void* place = reinterpret_cast<char*>(block + 1) + block->used;
+    block->used += size;
+    return place;
+}
+
+static Cell* linkCell(CellTable* table, const char* text)
+{
+    size_t length = strlen(text);
+    Cell* cell = static_cast<Cell*>(carveCell(table, sizeof(Cell) + length + 1));
+    cell->text = reinterpret_cast<char*>(cell + 1);
+    memcpy(cell->text, text, length);
+    cell->text[length] = '\0';
+    cell->ruleLength = 0;
     cell->next = nullptr;
     if (table->lastCell == nullptr) {
         table->firstCell = cell;
@@ -47,25 +79,29 @@ void appendCell(CellTable* table, Cell* cell)
         table->lastCell->next = cell;
     }
     table->lastCell = cell;
+    return cell;
+}
+
+void appendCell(CellTable* table, const char* text)
+{
+    linkCell(table, text);
 }
 
 // A rule cell holds "-" and its length; the run of '-' is drawn when printed.
-static Cell* createRuleCell(int32_t width)
+static void appendRuleCell(CellTable* table, int32_t width)
 {
-    Cell* cell = createCell("-");
-    cell->ruleLength = width;
-    return cell;
+    linkCell(table, "-")->ruleLength = width;
 }
 
 void appendRuleRow(int32_t width, int32_t slots, CellTable* table, int32_t filled,
                    int32_t fillEmpty)
 {
-    appendCell(table, createRuleCell(width));
+    appendRuleCell(table, width);
     for (int32_t appended = 0; appended < slots; appended++) {
         if (appended < filled) {
-            appendCell(table, createRuleCell(width));
+            appendRuleCell(table, width);
         } else if (fillEmpty > 0) {
-            appendCell(table, createCell(""));
+            appendCell(table, "");
         } else {
             break;
         }
@@ -224,13 +260,23 @@ void printCellTable(const CellTable* table)
     flushBlock(writer);
 }
 
+void emptyCellTable(CellTable* table)
+{
+    for (CellBlock* block = table->blocks; block != nullptr; block = block->next) {
+        block->used = 0;
+    }
+    table->currentBlock = nullptr;
+    table->firstCell = nullptr;
+    table->lastCell = nullptr;
+}
+
 void freeCellTable(CellTable* table)
 {
-    Cell* cell = table->firstCell;
-    while (cell != nullptr) {
-        Cell* next = cell->next;
-        releaseMemory(cell); // its text too: one block
-        cell = next;
+    CellBlock* block = table->blocks;
+    while (block != nullptr) {
+        CellBlock* next = block->next;
+        releaseMemory(block); // its cells and their texts too
+        block = next;
     }
     releaseMemory(table->title);
     releaseMemory(table);

@@ -4,16 +4,23 @@
 #ifndef MIREKAST_REPORT_CELL_TABLE_H
 #define MIREKAST_REPORT_CELL_TABLE_H
 
+#include <cstddef>
 #include <cstdint>
 
 struct Cell {
-    Cell* prev;
     Cell* next;
-    char* text; // private copy, in the cell's own block; for a rule cell "-" only
+    char* text; // private copy, in the table's blocks; for a rule cell "-" only
     // A rule cell's length: its text is that many '-', drawn when printed, so
     // that a table's memory does not grow with rows times screen width.  0 for
     // every other cell.
     int32_t ruleLength;
+};
+
+// The blocks a table's cells are carved from, released together with it.
+struct CellBlock {
+    CellBlock* next;
+    size_t size; // usable bytes after the header
+    size_t used;
 };
 
 struct CellTable {
@@ -21,17 +28,18 @@ struct CellTable {
     int32_t columns; // cells in every row; at least 1
     Cell* firstCell;
     Cell* lastCell;
+    CellBlock* blocks;       // oldest first
+    CellBlock* currentBlock; // the one cells are carved from now; null before the first
 };
 
 // Creates an empty table titled by a copy of `title`.  Ends the process
 // through outOfMemory() on failure, as every allocating operation here does.
 CellTable* createCellTable(const char* title, int32_t columns);
 
-// Creates a cell holding a copy of `text`, in no table yet.
-Cell* createCell(const char* text);
-
-// Links `cell` at the end of the table, which owns it from then on.
-void appendCell(CellTable* table, Cell* cell);
+// Appends a cell holding a copy of `text`, carved from the table's own
+// blocks: a table of every instance holds a dozen cells per row, and an
+// allocation per cell showed in -a's profile.
+void appendCell(CellTable* table, const char* text);
 
 // Appends a rule row: one rule cell of `width` '-', then up to `slots` cells:
 // rule cells until `filled` of them are there, then empty cells when
@@ -46,7 +54,12 @@ int32_t tableCellWidth(const CellTable* table);
 // out in pieces, so that printing needs no memory of the screen width.
 void printCellTable(const CellTable* table);
 
-// Releases the title, every cell and its text, and the table.
+// Takes every cell out of the table, keeping its blocks for the cells of the
+// next table of the same title and columns: memory released and asked again
+// for every table of a big object showed as page faults.
+void emptyCellTable(CellTable* table);
+
+// Releases the title, every cell and its text (their blocks), and the table.
 void freeCellTable(CellTable* table);
 
 #endif

@@ -1,6 +1,7 @@
 // Report output: the cell-table renderer and the three report forms.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -101,7 +102,7 @@ ChildResult renderTable(const char* title, int32_t columns, int32_t screenWidth,
         CellTable* table = createCellTable(title, columns);
         int32_t inRow = 0;
         for (const std::string& text : cells) {
-            appendCell(table, createCell(text.c_str()));
+            appendCell(table, text.c_str());
             if (ruleAfterEachRow && ++inRow == columns) {
                 appendRuleRow(tableCellWidth(table), columns - 1, table, columns - 1, 0);
                 inRow = 0;
@@ -212,6 +213,59 @@ TEST(Report, TwoChunksAtWidthThirtyInDecimal)
                  "|wish83  |98      |         \n"
                  "|--------+--------|         \n"
                  "\n\n\n\n");
+}
+
+TEST(Report, ValuesFindTheirColumnWhateverTheOrderOfTheCounters)
+{
+    // The same values, counters in column order, reversed, and with a repeated
+    // name (the first of that name is the one shown), print the same table.
+    std::vector<Object> ordered = GVIM_AND_WISH;
+    std::vector<Object> shuffled = GVIM_AND_WISH;
+    std::reverse(shuffled[0].instances[0].counters.begin(),
+                 shuffled[0].instances[0].counters.end());
+    shuffled[0].instances[1].counters.push_back({"% Processor Time", 7});
+    std::vector<Object> repeated = GVIM_AND_WISH;
+    repeated[0].instances[0].counters.insert(repeated[0].instances[0].counters.begin() + 1,
+                                             {"% Processor Time", 9});
+    ChildResult expected = report(ordered, 30, FLAG_DECIMAL);
+    expectReport(report(shuffled, 30, FLAG_DECIMAL), expected.out);
+    ChildResult withRepeat = report(repeated, 30, FLAG_DECIMAL);
+    expectReport(withRepeat, expected.out);
+}
+
+TEST(CellTable, AnEmptiedTablePrintsItsNewCellsAsAFreshOneWould)
+{
+    // Enough cells for several blocks and a text longer than a block: first
+    // at the end, then at the start, where the kept first block is too small.
+    std::vector<std::string> before;
+    for (int i = 0; i < 6000; i++) {
+        before.push_back("cell " + std::to_string(i));
+    }
+    std::vector<std::string> after = before;
+    before.push_back(std::string(70000, 'x'));
+    before.push_back("last");
+    after.insert(after.begin(), {std::string(70001, 'y'), "first"});
+    ChildResult fresh = renderTable("T", 2, 40, after, true);
+    ChildResult reused = runInChild([&] {
+        runSettings.screenWidth = 40;
+        CellTable* table = createCellTable("T", 2);
+        for (const std::vector<std::string>* cells : {&before, &after}) {
+            for (size_t i = 0; i < cells->size(); i++) {
+                appendCell(table, (*cells)[i].c_str());
+                if (i % 2 == 1) {
+                    appendRuleRow(tableCellWidth(table), 1, table, 1, 0);
+                }
+            }
+            if (cells == &before) {
+                emptyCellTable(table);
+            }
+        }
+        printCellTable(table);
+        freeCellTable(table);
+        return 0;
+    });
+    EXPECT_GT(fresh.out.size(), 70001u);
+    expectReport(reused, fresh.out);
 }
 
 TEST(Report, ListAndLongList)
