@@ -5,7 +5,8 @@
 # is the same afterwards, whether the loop ended by a key, Ctrl-C, Ctrl-\ or
 # SIGTERM; a key typed ahead ends the run before its first pass; Ctrl-C
 # leaves a run alone that was started with SIGINT ignored; Ctrl-Z stops the run
-# and `fg` takes it up again in the loop's mode.
+# and `fg` takes it up again in the loop's mode, even when the shell took the
+# terminal back before the run had handled its SIGTSTP.
 . "$(dirname "$0")/common.bash"
 
 command -v tmux >/dev/null || skip "tmux is not installed (scripts/test installs it)"
@@ -167,3 +168,26 @@ in_loop_mode suspend
 tmx send-keys -t main -l t
 end_case suspend 0
 key_reached_shell suspend
+
+# 7. Ctrl-Z stops the whole job, and the shell may take the terminal back
+# before the run has handled its SIGTSTP (here the job's outer bash stops
+# first, then the run is sent SIGTSTP as a background process).  The run must
+# not be stopped again by SIGTTOU for restoring a mode it no longer owns, nor
+# stop a second time after `fg`.
+sampling_case late_stop
+LATE=$(cat "$WORK/late_stop.pid")
+OUTER=$(ps -o ppid= -p "$LATE" | tr -d ' ')
+kill -TSTP "$OUTER"
+wait_until 10 stopped "$OUTER" || fail "late_stop: the job's bash did not stop"
+wait_until 10 prompt_back late_stop || fail "late_stop: no prompt: $(since late_stop | tail -n 3)"
+kill -TSTP "$LATE"
+wait_until 10 stopped "$LATE" || fail "late_stop: SIGTSTP did not stop the run"
+BEFORE_FG=$(reports late_stop)
+type_line fg
+wait_until 10 running "$LATE" || fail "late_stop: fg did not continue the run: $(cat /proc/$LATE/stat)"
+wait_until 30 at_least_reports late_stop $((BEFORE_FG + 2)) ||
+    fail "late_stop: no reports after fg: $(since late_stop | tail -n 5)"
+in_loop_mode late_stop
+tmx send-keys -t main -l t
+end_case late_stop 0
+key_reached_shell late_stop

@@ -14,6 +14,7 @@
 static struct termios savedMode;
 static volatile sig_atomic_t modeChanged = 0;
 static volatile sig_atomic_t sampling = 0;
+static volatile sig_atomic_t continued = 0;
 static bool exitHookInstalled = false;
 
 static void restoreMode()
@@ -60,11 +61,28 @@ static void takeLoopMode()
 }
 
 // Ctrl-Z: the terminal goes back to the shell as it was, then the process
-// stops as SIGTSTP would stop it.
+// stops as SIGTSTP would stop it.  Ctrl-Z stops the whole job, and the shell
+// may have taken the terminal back (setting its own mode) before this runs:
+// then there is nothing to restore, and trying would stop the process by
+// SIGTTOU.  If that stop happens all the same (the shell taking the terminal
+// between the check and the restore), `fg` has already continued the process
+// by the time the restore returns, and stopping again would hang the job.
 static void restoreAndStop(int signalNumber)
 {
     int savedErrno = errno;
-    restoreMode();
+    continued = 0;
+    if (tcgetpgrp(STDIN_FILENO) == getpgrp()) {
+        restoreMode();
+    } else {
+        modeChanged = 0;
+    }
+    if (continued) {
+        if (sampling && !modeChanged) {
+            takeLoopMode();
+        }
+        errno = savedErrno;
+        return;
+    }
     signal(signalNumber, SIG_DFL);
     sigset_t stop;
     sigemptyset(&stop);
@@ -79,6 +97,7 @@ static void restoreAndStop(int signalNumber)
 static void retakeOnContinue(int)
 {
     int savedErrno = errno;
+    continued = 1;
     if (sampling && !modeChanged) {
         takeLoopMode();
     }
