@@ -9,6 +9,9 @@
 // call, and reading the whole process table for each call would cost several
 // times what one collection reads.  So the instances are read afresh with two
 // savings, both only within a moment (READING_REUSE_NS):
+// A moment is counted from the end of the call before, not its start: on a
+// machine of tens of thousands of threads one reading takes longer than a
+// moment, and its filling call must not read everything again.
 // - objects listed one after another share one reading of the files they have
 //   in common (Thread takes the process names and thread counts from the stat
 //   files that Process read); an object listed a second time reads afresh;
@@ -18,7 +21,6 @@
 //   shrunk list); for the others, whose instances (processors, disks,
 //   interfaces, paging files) do not come and go from one call to the next,
 //   always.
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -75,23 +77,16 @@ PDH_STATUS checkSource(LPCSTR dataSource, LPCSTR machine)
 
 const int64_t READING_REUSE_NS = 100000000;
 
-int64_t monotonicNanoseconds()
-{
-    struct timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
 struct EnumerationReading {
     unsigned collection;  // collectionNumber() when it began; 0: none
-    int64_t beganNs;
+    int64_t lastEndedNs;  // when the last listing of it ended
     std::vector<const PerfObject*> listed;
 };
 
 struct Listing {
     const PerfObject* object;  // null: none
     unsigned collection;       // collectionNumber() when it was taken
-    int64_t takenNs;
+    int64_t endedNs;
     std::vector<int> pids;
     std::string instances;
 };
@@ -120,23 +115,23 @@ bool listedIn(const EnumerationReading& current, const PerfObject* object)
 // opened would be a wrong answer, not a short one.
 bool instanceList(const PerfObject* object, std::string& instances)
 {
-    int64_t now = monotonicNanoseconds();
+    int64_t now = sampleClockNanoseconds();
     bool fromProcesses = object == &processObject || object == &threadObject;
     clearExhaustion();
     // A collection, or tests pointing the layer at other files, begins a
     // new reading: nothing from before it is answered.
     if (lastListing.object == object && lastListing.collection == collectionNumber() &&
-        recent(lastListing.takenNs, now) &&
+        recent(lastListing.endedNs, now) &&
         (!fromProcesses || listProcessIds() == lastListing.pids) && !exhaustionNoted()) {
         instances = lastListing.instances;
+        lastListing.endedNs = reading.lastEndedNs = sampleClockNanoseconds();
         return true;
     }
     bool joins = reading.collection != 0 && reading.collection == collectionNumber() &&
-                 recent(reading.beganNs, now) && !listedIn(reading, object);
+                 recent(reading.lastEndedNs, now) && !listedIn(reading, object);
     if (!joins) {
         beginCollection();
         reading.collection = collectionNumber();
-        reading.beganNs = now;
         reading.listed.clear();
     }
     reading.listed.push_back(object);
@@ -154,9 +149,11 @@ bool instanceList(const PerfObject* object, std::string& instances)
         appendName(instances, instance.name);
     }
     finishList(instances);
+    int64_t ended = sampleClockNanoseconds();
+    reading.lastEndedNs = ended;
     lastListing.object = object;
     lastListing.collection = collectionNumber();
-    lastListing.takenNs = now;
+    lastListing.endedNs = ended;
     lastListing.pids = fromProcesses ? processIds() : std::vector<int>();
     lastListing.instances = instances;
     return true;

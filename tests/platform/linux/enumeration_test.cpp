@@ -5,9 +5,9 @@
 
 #include <cstring>
 #include <functional>
-#include <unistd.h>
 
 #include "layer_fixture.h"
+#include "platform/linux/procfs.h"
 
 namespace linuxtest {
 namespace {
@@ -214,11 +214,38 @@ TEST_F(LinuxEnumerationTest, FillingCallAnswersTheListItsSizingCallMeasured)
     ASSERT_EQ(disks.status, ERROR_SUCCESS);
     EXPECT_EQ(disks.instances, (std::vector<std::string>{"sda", "nvme0n1", "_Total"}));
 
-    usleep(150000);
+    advance(0.15);
     EXPECT_EQ(enumerateItems("Process").instances.at(4), "renamed");
     EXPECT_EQ(enumerateItems("PhysicalDisk").instances,
               (std::vector<std::string>{"sda", "_Total"}))
         << "read afresh: nvme0n1 is gone (and sdb, without a device in /sys, is no disk)";
+}
+
+// On a big machine one reading takes longer than the moment within which a
+// listing is answered again; the moment counts from the end of a call, so the
+// filling call still answers the list its sizing call measured, and Thread
+// still joins the reading Process made.  Here every look at the clock finds
+// it 80 ms on.
+int64_t slowClockNow = 0;
+int64_t slowClock()
+{
+    return slowClockNow += 80000000;
+}
+
+TEST_F(LinuxEnumerationTest, SlowReadingStillAnswersTheCallsThatFollowIt)
+{
+    TreeCopy tree(sampleTree("crafted/t0"));
+    useTrees(tree.path() + "/proc", sampleTree("crafted/sys"));
+    setSampleClock(slowClock);
+    const char* renamedStat =
+        "400 (renamed) S 1 400 400 0 -1 4194304 200 0 0 0 5 5 0 0 20 0 1 0 70000 "
+        "1000000 100 18446744073709551615 1 1 0 0 0 0 0 0 0 0 0 0 17 0 0 0 0 0 0\n";
+    Refill sized = sizeThenFill("Process", [&] { tree.write("proc/400/stat", renamedStat); });
+    ASSERT_EQ(sized.status, ERROR_SUCCESS);
+    EXPECT_EQ(sized.instances.at(4), "stuck");
+    EXPECT_EQ(enumerateItems("Thread").instances.back(), "stuck/0");
+    slowClockNow += 200000000;
+    EXPECT_EQ(enumerateItems("Process").instances.at(4), "renamed");
 }
 
 // The names need only each process's thread count; a collection lists the
