@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "driver/memory.h"
+#include "pdh/counter_order.h"
 #include "pdh/enumeration.h"
 #include "pdh/instance_index.h"
 #include "pdh/sampling.h"
@@ -40,6 +41,11 @@ bool buildCounterPath(char* path, int capacity, const char* objectName,
     return true;
 }
 
+static void registerInstance(NodeList* instanceList, NodeList* columnList,
+                             const char* objectName, const char* instanceName,
+                             const char* counterNames, CounterOrder* order, PDH_HQUERY query,
+                             int32_t instanceIndex, bool fillColumns);
+
 static void releaseItemLists(char** counterSlot, char** instanceSlot)
 {
     releaseMemory(*counterSlot);
@@ -69,14 +75,15 @@ void registerAllObjects(const char* objectNames, char** counterSlot, char** inst
                                           *counterSlot, query, 0, true);
         } else {
             int32_t* indices = countEqualNamesBefore(*instanceSlot);
+            CounterOrder* order = orderCounters(*counterSlot);
             uint32_t position = 0;
             for (const char* instance = firstName(*instanceSlot); instance != nullptr;
                  instance = nextName(instance)) {
-                addInstanceNodeandCounterList(instanceList, columnList, objectName, instance,
-                                              *counterSlot, query, indices[position],
-                                              position == 0);
+                registerInstance(instanceList, columnList, objectName, instance, *counterSlot,
+                                 order, query, indices[position], position == 0);
                 position++;
             }
+            freeCounterOrder(order);
             releaseMemory(indices);
         }
         sortStagedNodes(instanceList);
@@ -84,10 +91,12 @@ void registerAllObjects(const char* objectNames, char** counterSlot, char** inst
     }
 }
 
-void addInstanceNodeandCounterList(NodeList* instanceList, NodeList* columnList,
-                                   const char* objectName, const char* instanceName,
-                                   const char* counterNames, PDH_HQUERY query,
-                                   int32_t instanceIndex, bool fillColumns)
+// One instance's node and counters, the counters linked in the object's name
+// order worked out beforehand.
+static void registerInstance(NodeList* instanceList, NodeList* columnList,
+                             const char* objectName, const char* instanceName,
+                             const char* counterNames, CounterOrder* order, PDH_HQUERY query,
+                             int32_t instanceIndex, bool fillColumns)
 {
     Node* instanceNode = createNode(instanceName, 0, nullptr, nullptr, instanceList);
     stageNode(instanceList, instanceNode);
@@ -96,8 +105,9 @@ void addInstanceNodeandCounterList(NodeList* instanceList, NodeList* columnList,
     // Here a real instance named like the pseudo-instance gets the short path too.
     const char* pathInstance = strcmp(instanceName, NO_INSTANCE_NAME) == 0 ? nullptr : instanceName;
     char path[COUNTER_PATH_SIZE];
+    uint32_t position = 0;
     for (const char* counterName = firstName(counterNames); counterName != nullptr;
-         counterName = nextName(counterName)) {
+         counterName = nextName(counterName), position++) {
         if (!buildCounterPath(path, COUNTER_PATH_SIZE, objectName, pathInstance, instanceIndex,
                               counterName)) {
             continue;
@@ -112,11 +122,20 @@ void addInstanceNodeandCounterList(NodeList* instanceList, NodeList* columnList,
             insertSorted(columnList, createNode(counterName, 0, nullptr, nullptr, columnList),
                          SORT_BY_NAME);
         }
-        // Staged, then sorted once: for an object of many instances even
-        // the short walks of insertSorted added up.
-        stageNode(counterList, createNode(counterName, 0, handle, nullptr, counterList));
+        placeCounter(order, position, createNode(counterName, 0, handle, nullptr, counterList));
     }
-    sortStagedNodes(counterList);
+    linkPlacedCounters(order, counterList);
+}
+
+void addInstanceNodeandCounterList(NodeList* instanceList, NodeList* columnList,
+                                   const char* objectName, const char* instanceName,
+                                   const char* counterNames, PDH_HQUERY query,
+                                   int32_t instanceIndex, bool fillColumns)
+{
+    CounterOrder* order = orderCounters(counterNames);
+    registerInstance(instanceList, columnList, objectName, instanceName, counterNames, order,
+                     query, instanceIndex, fillColumns);
+    freeCounterOrder(order);
 }
 
 void registerSets(NodeList* setList, const char* objectNames, char** counterSlot,

@@ -165,6 +165,15 @@ static void putRun(LineWriter& writer, char c, size_t count)
     put(writer, nullptr, c, count);
 }
 
+static void putChar(LineWriter& writer, char c)
+{
+    if (writer.used == sizeof writer.block) {
+        flushBlock(writer);
+    }
+    writer.block[writer.used++] = c;
+    writer.last = c;
+}
+
 // The title centred in underscores on a line of screenWidth - 1 characters;
 // a title that long or longer is printed whole on a line of its own length.
 static void printTitle(LineWriter& writer, const char* title)
@@ -219,6 +228,22 @@ static void putSegment(LineWriter& writer, const Cell* cell, size_t k, size_t ce
     size_t piece = 0;
     if (length > consumed) {
         piece = length - consumed < cellWidth ? length - consumed : cellWidth;
+    }
+    // Most segments fit the block as it is: written in place, without the
+    // piecewise copying of put, which showed in -a's profile.
+    if (cellWidth > 0 && cellWidth <= sizeof writer.block - writer.used) {
+        char* place = writer.block + writer.used;
+        if (piece > 0 && cell->ruleLength > 0) {
+            memset(place, '-', piece);
+        } else if (piece > 0) {
+            memcpy(place, cell->text + consumed, piece);
+        }
+        memset(place + piece, ' ', cellWidth - piece);
+        writer.used += cellWidth;
+        writer.last = place[cellWidth - 1];
+        return;
+    }
+    if (piece > 0) {
         if (cell->ruleLength > 0) {
             putRun(writer, '-', piece);
         } else {
@@ -242,16 +267,16 @@ void printCellTable(const CellTable* table)
         size_t lineCount = linesOfRow(rowStart, table->columns, cellWidth);
         const Cell* nextRow = rowStart;
         for (size_t k = 0; k < lineCount; k++) {
-            putRun(writer, '|', 1);
+            putChar(writer, '|');
             const Cell* cell = rowStart;
             for (size_t i = 0; i < columns; i++) {
                 putSegment(writer, cell, k, cellWidth);
-                putRun(writer, borderAfter(cell, writer.last), 1);
+                putChar(writer, borderAfter(cell, writer.last));
                 if (cell != nullptr) {
                     cell = cell->next;
                 }
             }
-            putRun(writer, '\n', 1);
+            putChar(writer, '\n');
             nextRow = cell;
         }
         rowStart = nextRow;

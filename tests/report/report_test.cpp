@@ -179,6 +179,62 @@ TEST(CellTable, AShortLastRowPrintsItsMissingCellsAsEmpty)
                  "\n\n");
 }
 
+// Big tables go out through a block of their own size: lines and cells that
+// straddle its end, and cells wider than the whole block, print as they would
+// all at once.  The expected text is built here the plain way, from cells that
+// hold no rule and no empty text.
+std::string plainTable(const std::string& title, size_t columns, size_t screenWidth,
+                       size_t cellWidth, const std::vector<std::string>& cells)
+{
+    std::string out;
+    size_t before = (screenWidth - title.size()) / 2;
+    out += std::string(before, '_') + title +
+           std::string(screenWidth - 1 - before - title.size(), '_') + "\n";
+    for (size_t row = 0; row < cells.size(); row += columns) {
+        size_t lines = 1;
+        for (size_t i = row; i < row + columns && i < cells.size(); i++) {
+            lines = std::max(lines, (cells[i].size() + cellWidth - 1) / cellWidth);
+        }
+        for (size_t k = 0; k < lines; k++) {
+            out += "|";
+            for (size_t i = row; i < row + columns; i++) {
+                std::string text = i < cells.size() ? cells[i] : "";
+                std::string piece = k * cellWidth < text.size() ? text.substr(k * cellWidth, cellWidth) : "";
+                out += piece + std::string(cellWidth - piece.size(), ' ');
+                out += i + 1 < cells.size() ? '|' : ' ';
+            }
+            out += "\n";
+        }
+    }
+    return out + "\n\n";
+}
+
+TEST(CellTable, BigTablesPrintAsTheyWouldAllAtOnce)
+{
+    const struct {
+        int32_t screenWidth;
+        int32_t columns;
+        size_t cells;
+    } shapes[] = {{83, 5, 4000}, {200, 3, 900}, {9000, 2, 7}};
+    for (const auto& shape : shapes) {
+        SCOPED_TRACE("screen width " + std::to_string(shape.screenWidth));
+        runSettings.screenWidth = shape.screenWidth;
+        CellTable* probe = createCellTable("x", shape.columns);
+        size_t cellWidth = static_cast<size_t>(tableCellWidth(probe));
+        freeCellTable(probe);
+        std::vector<std::string> cells;
+        for (size_t i = 0; i < shape.cells; i++) {
+            // From one character to some cell widths, none of them empty.
+            size_t length = 1 + (i * 7919) % (3 * cellWidth);
+            cells.push_back(std::string(length, static_cast<char>('a' + i % 26)));
+        }
+        ChildResult run = renderTable("Big", shape.columns, shape.screenWidth, cells);
+        ASSERT_GT(run.out.size(), 8192u);
+        expectReport(run, plainTable("Big", static_cast<size_t>(shape.columns),
+                                     static_cast<size_t>(shape.screenWidth), cellWidth, cells));
+    }
+}
+
 TEST(Report, OneTableAtWidthEightyInHex)
 {
     expectReport(report(GVIM_AND_WISH, 80, 0),
