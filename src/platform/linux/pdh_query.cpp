@@ -2,10 +2,13 @@
 // PdhCollectQueryData, PdhGetFormattedCounterValue, PdhCloseQuery.
 //
 // A query keeps, per object that its counters name, the latest sample of all
-// the object's instances; a collection takes a new one and resolves every
-// counter's path (name and index) in it again, so that a path follows the
-// n-th instance of its name, and a two-sample value is refused when that is no
-// longer the instance of the previous collection.
+// the object's instances and the one before it; a collection takes a new one
+// and finds every counter's instance (name and index) in it again, so that a
+// path follows the n-th instance of its name, and a two-sample value is
+// refused when that is no longer the instance of the previous collection.
+// A counter holds no reading of its own: its values are looked up in the two
+// samples when fetched, which keeps a counter small on a machine of hundreds
+// of thousands of them.
 #include <cstring>
 #include <map>
 #include <memory>
@@ -27,16 +30,19 @@ namespace {
 struct InstanceKey {
     std::string name;
     int index;
-    size_t position;  // in the latest sample; NO_POSITION when not there
+    size_t position;          // in the latest sample; NO_POSITION when not there
+    size_t previousPosition;  // in the sample before it
 };
 
 const size_t NO_POSITION = static_cast<size_t>(-1);
+const uint32_t NO_KEY = static_cast<uint32_t>(-1);
 
 struct ObjectState {
     const PerfObject* object;
     unsigned sources;  // what the query's counters of this object need
     bool sampled;
     ObjectSample latest;
+    ObjectSample previous;  // of the collection before `latest`
     std::vector<InstanceKey> keys;  // of its counters with an instance
     std::vector<int64_t> carriedTotal;  // per counter, for totalFollowsChurn
 };
@@ -45,12 +51,10 @@ struct LinuxQuery;
 
 struct LinuxCounter {
     LinuxQuery* query;
-    size_t state;  // index into the query's objects
-    int counter;
-    size_t key;  // into the state's keys; NO_POSITION for a path without instance
-    int collections;  // of the query since the counter was added
-    CounterReading previous;
-    CounterReading latest;
+    uint32_t state;  // index into the query's objects
+    int32_t counter;
+    uint32_t key;  // into the state's keys; NO_KEY for a path without instance
+    int32_t collections;  // of the query since the counter was added
 };
 
 // Counters are kept in blocks that never move, so that a counter's handle can
@@ -151,6 +155,7 @@ size_t stateFor(LinuxQuery& query, const PerfObject* object)
     state.sources = 0;
     state.sampled = false;
     state.latest.timeNs = 0;
+    state.previous.timeNs = 0;
     state.carriedTotal.assign(static_cast<size_t>(object->counterCount), 0);
     query.objects.push_back(std::move(state));
     return query.objects.size() - 1;
@@ -216,8 +221,12 @@ void takeSample(ObjectState& state)
     fresh.timeNs = sampleClockNanoseconds();
     state.object->sample(state.sources, fresh);
     carryTotals(state, fresh);
+    state.previous = std::move(state.latest);
     state.latest = std::move(fresh);
     state.sampled = true;
+    for (InstanceKey& key : state.keys) {
+        key.previousPosition = key.position;
+    }
     if (state.keys.empty()) {
         return;
     }
@@ -262,34 +271,31 @@ void forgetSamples(LinuxQuery& query)
     for (ObjectState& state : query.objects) {
         state.sampled = false;
         state.latest.instances.clear();
+        state.previous.instances.clear();
         for (InstanceKey& key : state.keys) {
             key.position = NO_POSITION;
+            key.previousPosition = NO_POSITION;
         }
     }
     for (CounterBlock& block : query.blocks) {
         for (size_t i = 0; i < block.used; ++i) {
-            LinuxCounter& counter = block.records[i];
-            counter.collections = 0;
-            counter.previous = CounterReading{false, InstanceIdentity{0, 0}, RawValue{0, 0, false}, 0};
-            counter.latest = counter.previous;
+            block.records[i].collections = 0;
         }
     }
 }
 
-CounterReading resolve(const LinuxCounter& counter, const ObjectState& state)
+// The counter's reading in `sample`, whose instance of the counter's path is
+// at `position` (a path without instance reads the sample's only instance).
+CounterReading readingIn(const LinuxCounter& counter, const ObjectSample& sample, size_t position)
 {
-    CounterReading reading = {false, InstanceIdentity{0, 0}, RawValue{0, 0, false},
-                              state.latest.timeNs};
+    CounterReading reading = {false, InstanceIdentity{0, 0}, RawValue{0, 0, false}, sample.timeNs};
     const InstanceSample* instance = nullptr;
-    if (counter.key == NO_POSITION) {
-        if (!state.latest.instances.empty()) {
-            instance = &state.latest.instances.front();
+    if (counter.key == NO_KEY) {
+        if (!sample.instances.empty()) {
+            instance = &sample.instances.front();
         }
-    } else {
-        size_t position = state.keys[counter.key].position;
-        if (position != NO_POSITION) {
-            instance = &state.latest.instances[position];
-        }
+    } else if (position != NO_POSITION) {
+        instance = &sample.instances[position];
     }
     if (instance) {
         reading.present = true;
@@ -357,18 +363,18 @@ PDH_STATUS PdhAddCounterA(PDH_HQUERY hQuery, LPCSTR szFullCounterPath, DWORD_PTR
         return status(PDH_CSTATUS_NO_INSTANCE);
     }
     LinuxQuery* query = static_cast<LinuxQuery*>(hQuery);
-    size_t state = stateFor(*query, object);
+    uint32_t state = static_cast<uint32_t>(stateFor(*query, object));
     ObjectState& objectState = query->objects[state];
     objectState.sources |= object->counters[counterIndex].sources;
-    size_t key = NO_POSITION;
+    uint32_t key = NO_KEY;
     if (path.hasInstance) {
         // The counters of one instance come one after another.
         std::vector<InstanceKey>& keys = objectState.keys;
         if (keys.empty() || keys.back().index != path.instanceIndex ||
             keys.back().name != path.instance) {
-            keys.push_back(InstanceKey{path.instance, path.instanceIndex, NO_POSITION});
+            keys.push_back(InstanceKey{path.instance, path.instanceIndex, NO_POSITION, NO_POSITION});
         }
-        key = keys.size() - 1;
+        key = static_cast<uint32_t>(keys.size() - 1);
     }
     LinuxCounter& counter = newCounter(*query);
     counter.query = query;
@@ -376,8 +382,6 @@ PDH_STATUS PdhAddCounterA(PDH_HQUERY hQuery, LPCSTR szFullCounterPath, DWORD_PTR
     counter.counter = counterIndex;
     counter.key = key;
     counter.collections = 0;
-    counter.previous = CounterReading{false, InstanceIdentity{0, 0}, RawValue{0, 0, false}, 0};
-    counter.latest = counter.previous;
     *phCounter = &counter;
     return ERROR_SUCCESS;
 }
@@ -402,10 +406,7 @@ PDH_STATUS PdhCollectQueryData(PDH_HQUERY hQuery)
     }
     for (CounterBlock& block : query->blocks) {
         for (size_t i = 0; i < block.used; ++i) {
-            LinuxCounter& counter = block.records[i];
-            counter.previous = counter.latest;
-            counter.latest = resolve(counter, query->objects[counter.state]);
-            ++counter.collections;
+            ++block.records[i].collections;
         }
     }
     return ERROR_SUCCESS;
@@ -433,7 +434,15 @@ PDH_STATUS PdhGetFormattedCounterValue(PDH_HCOUNTER hCounter, DWORD dwFormat, LP
         pValue->CStatus = PDH_CSTATUS_INVALID_DATA;
         return status(PDH_INVALID_DATA);
     }
-    ComputedValue value = computeCounterValue(def, counter.previous, counter.latest,
+    // A counter added after a collection has no reading of the one before.
+    const InstanceKey* key = counter.key != NO_KEY ? &state.keys[counter.key] : nullptr;
+    CounterReading latest =
+        readingIn(counter, state.latest, key ? key->position : NO_POSITION);
+    CounterReading previous = {false, InstanceIdentity{0, 0}, RawValue{0, 0, false}, 0};
+    if (counter.collections >= 2) {
+        previous = readingIn(counter, state.previous, key ? key->previousPosition : NO_POSITION);
+    }
+    ComputedValue value = computeCounterValue(def, previous, latest,
                                               (dwFormat & PDH_FMT_NOCAP100) != 0);
     pValue->CStatus = value.status;
     if (value.status != PDH_CSTATUS_VALID_DATA) {

@@ -239,6 +239,33 @@ TEST_F(LinuxTwoSamplesTest, LaterCollectionsUseTheLastTwo)
     EXPECT_EQ(value(switches), 0);
 }
 
+// A counter added between collections has no rate until it has two readings
+// of its own, also when it names the instance of a counter added before it;
+// that one keeps its rate, and a counter without instance likewise.
+TEST_F(LinuxTwoSamplesTest, CounterAddedBetweenCollectionsWaitsForTwoOfItsOwn)
+{
+    PDH_HQUERY query = openQuery();
+    PDH_HCOUNTER early = add(query, "\\Thread(worker/1)\\Context Switches/sec");
+    PDH_HCOUNTER earlySystem = add(query, "\\System\\Context Switches/sec");
+    collect(query);
+    PDH_HCOUNTER late = add(query, "\\Thread(worker/1)\\Context Switches/sec");
+    PDH_HCOUNTER lateSystem = add(query, "\\System\\Context Switches/sec");
+    EXPECT_EQ(fetch(late).status, static_cast<PDH_STATUS>(PDH_INVALID_DATA));
+    useCrafted("t1");
+    advance(2);
+    collect(query);
+    EXPECT_EQ(fetch(early).status, ERROR_SUCCESS);
+    EXPECT_EQ(value(earlySystem), 2000);
+    EXPECT_EQ(fetch(late).status, static_cast<PDH_STATUS>(PDH_INVALID_DATA));
+    EXPECT_EQ(fetch(late).counterStatus, PDH_CSTATUS_INVALID_DATA);
+    EXPECT_EQ(fetch(lateSystem).status, static_cast<PDH_STATUS>(PDH_INVALID_DATA));
+    advance(4);
+    collect(query);  // t1 again: no switches in those 4 s
+    EXPECT_EQ(value(late), 0);
+    EXPECT_EQ(value(lateSystem), 0);
+    EXPECT_EQ(value(early), value(late));
+}
+
 // An instance of every object whose counters all have a value in t0 and t1.
 struct ObjectUnderTest {
     const char* object;
