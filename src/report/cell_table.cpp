@@ -19,6 +19,8 @@ CellTable* createCellTable(const char* title, int32_t columns)
     table->lastCell = nullptr;
     table->blocks = nullptr;
     table->currentBlock = nullptr;
+    table->cellCount = 0;
+    table->titlePrinted = false;
     return table;
 }
 
@@ -66,6 +68,7 @@ static void* carveCell(CellTable* table, size_t size)
 
 static Cell* linkCell(CellTable* table, const char* text)
 {
+    table->cellCount++;
     size_t length = strlen(text);
     Cell* cell = static_cast<Cell*>(carveCell(table, sizeof(Cell) + length + 1));
     cell->text = reinterpret_cast<char*>(cell + 1);
@@ -253,18 +256,13 @@ static void putSegment(LineWriter& writer, const Cell* cell, size_t k, size_t ce
     putRun(writer, ' ', cellWidth - piece);
 }
 
-void printCellTable(const CellTable* table)
+// Writes `rowCount` rows from `rowStart` on, or every row to the end of the
+// table when `rowCount` is 0; returns the first cell after them.
+static const Cell* printRows(LineWriter& writer, const Cell* rowStart, size_t rowCount,
+                             size_t columns, size_t cellWidth)
 {
-    size_t cellWidth = static_cast<size_t>(tableCellWidth(table));
-    size_t columns = static_cast<size_t>(table->columns);
-    LineWriter writer;
-    writer.used = 0;
-    writer.last = '\0';
-    printTitle(writer, table->title);
-
-    const Cell* rowStart = table->firstCell;
-    while (rowStart != nullptr) {
-        size_t lineCount = linesOfRow(rowStart, table->columns, cellWidth);
+    for (size_t row = 0; rowStart != nullptr && (rowCount == 0 || row < rowCount); row++) {
+        size_t lineCount = linesOfRow(rowStart, static_cast<int32_t>(columns), cellWidth);
         const Cell* nextRow = rowStart;
         for (size_t k = 0; k < lineCount; k++) {
             putChar(writer, '|');
@@ -281,8 +279,74 @@ void printCellTable(const CellTable* table)
         }
         rowStart = nextRow;
     }
+    return rowStart;
+}
+
+void printCellTable(const CellTable* table)
+{
+    size_t cellWidth = static_cast<size_t>(tableCellWidth(table));
+    size_t columns = static_cast<size_t>(table->columns);
+    LineWriter writer;
+    writer.used = 0;
+    writer.last = '\0';
+    if (!table->titlePrinted) {
+        printTitle(writer, table->title);
+    }
+    printRows(writer, table->firstCell, 0, columns, cellWidth);
     putText(writer, "\n\n", 2);
     flushBlock(writer);
+}
+
+void printSettledRows(CellTable* table)
+{
+    size_t columns = static_cast<size_t>(table->columns);
+    if (table->blocks == nullptr || table->currentBlock == table->blocks ||
+        table->cellCount <= columns) {
+        return;
+    }
+    size_t cellWidth = static_cast<size_t>(tableCellWidth(table));
+    LineWriter writer;
+    writer.used = 0;
+    writer.last = '\0';
+    if (!table->titlePrinted) {
+        printTitle(writer, table->title);
+        table->titlePrinted = true;
+    }
+    // Every row that has a cell after it is settled.
+    size_t settled = (table->cellCount - 1) / columns;
+    const Cell* rest = printRows(writer, table->firstCell, settled, columns, cellWidth);
+    flushBlock(writer);
+
+    // The cells that wait move to the front of the emptied table: copied
+    // aside first, as the blocks they are in are carved again.
+    size_t restCount = 0;
+    size_t restSize = 0;
+    for (const Cell* cell = rest; cell != nullptr; cell = cell->next) {
+        restCount++;
+        restSize += sizeof(int32_t) + strlen(cell->text) + 1;
+    }
+    char* aside = static_cast<char*>(allocateMemory(restSize));
+    if (aside == nullptr) {
+        outOfMemory();
+    }
+    char* place = aside;
+    for (const Cell* cell = rest; cell != nullptr; cell = cell->next) {
+        memcpy(place, &cell->ruleLength, sizeof(int32_t));
+        size_t length = strlen(cell->text) + 1;
+        memcpy(place + sizeof(int32_t), cell->text, length);
+        place += sizeof(int32_t) + length;
+    }
+    emptyCellTable(table);
+    table->titlePrinted = true;
+    place = aside;
+    for (size_t i = 0; i < restCount; i++) {
+        int32_t ruleLength;
+        memcpy(&ruleLength, place, sizeof(int32_t));
+        const char* text = place + sizeof(int32_t);
+        linkCell(table, text)->ruleLength = ruleLength;
+        place += sizeof(int32_t) + strlen(text) + 1;
+    }
+    releaseMemory(aside);
 }
 
 void emptyCellTable(CellTable* table)
@@ -293,6 +357,8 @@ void emptyCellTable(CellTable* table)
     table->currentBlock = nullptr;
     table->firstCell = nullptr;
     table->lastCell = nullptr;
+    table->cellCount = 0;
+    table->titlePrinted = false;
 }
 
 void freeCellTable(CellTable* table)

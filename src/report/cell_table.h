@@ -30,6 +30,8 @@ struct CellTable {
     Cell* lastCell;
     CellBlock* blocks;       // oldest first
     CellBlock* currentBlock; // the one cells are carved from now; null before the first
+    uint32_t cellCount;      // cells in the table now
+    bool titlePrinted;       // rows of it went out already, after the title
 };
 
 // Creates an empty table titled by a copy of `title`.  Ends the process
@@ -53,6 +55,14 @@ int32_t tableCellWidth(const CellTable* table);
 // Writes the table to standard output, then two empty lines.  Long lines go
 // out in pieces, so that printing needs no memory of the screen width.
 void printCellTable(const CellTable* table);
+
+// When the table holds more cells than its first block has room for, writes
+// its title (once) and every row but the last to standard output and takes
+// them out of the table; the last row waits, as its borders depend on the row
+// after it.  printCellTable then prints the rest as if no row had gone out
+// before: the same text, while a table of every instance holds some rows at a
+// time rather than all of them.
+void printSettledRows(CellTable* table);
 
 // Takes every cell out of the table, keeping its blocks for the cells of the
 // next table of the same title and columns: memory released and asked again

@@ -125,6 +125,7 @@ static void printChunk(CellTable* table, Node* object, Node* firstColumn, int32_
             appendText(table, "");
         }
         appendRuleRow(cellWidth, slots, table, placed, chunk);
+        printSettledRows(table);
     }
     printCellTable(table);
     emptyCellTable(table);

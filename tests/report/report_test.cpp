@@ -94,18 +94,24 @@ std::vector<Object> countersOneToN(int n)
     return {object};
 }
 
+// `settleEvery` n > 0: the rows that are settled go out after every n cells.
 ChildResult renderTable(const char* title, int32_t columns, int32_t screenWidth,
-                        const std::vector<std::string>& cells, bool ruleAfterEachRow = false)
+                        const std::vector<std::string>& cells, bool ruleAfterEachRow = false,
+                        size_t settleEvery = 0)
 {
     return runInChild([&] {
         runSettings.screenWidth = screenWidth;
         CellTable* table = createCellTable(title, columns);
         int32_t inRow = 0;
+        size_t appended = 0;
         for (const std::string& text : cells) {
             appendCell(table, text.c_str());
             if (ruleAfterEachRow && ++inRow == columns) {
                 appendRuleRow(tableCellWidth(table), columns - 1, table, columns - 1, 0);
                 inRow = 0;
+            }
+            if (settleEvery > 0 && ++appended % settleEvery == 0) {
+                printSettledRows(table);
             }
         }
         printCellTable(table);
@@ -228,10 +234,21 @@ TEST(CellTable, BigTablesPrintAsTheyWouldAllAtOnce)
             size_t length = 1 + (i * 7919) % (3 * cellWidth);
             cells.push_back(std::string(length, static_cast<char>('a' + i % 26)));
         }
+        std::string expected = plainTable("Big", static_cast<size_t>(shape.columns),
+                                          static_cast<size_t>(shape.screenWidth), cellWidth,
+                                          cells);
         ChildResult run = renderTable("Big", shape.columns, shape.screenWidth, cells);
         ASSERT_GT(run.out.size(), 8192u);
-        expectReport(run, plainTable("Big", static_cast<size_t>(shape.columns),
-                                     static_cast<size_t>(shape.screenWidth), cellWidth, cells));
+        expectReport(run, expected);
+        // Rows sent out while the table fills, at any cell of a row, print
+        // the same text; so do rule rows, whose borders join the next row's.
+        for (size_t every : {1, 3, 97}) {
+            SCOPED_TRACE("rows settled every " + std::to_string(every) + " cells");
+            expectReport(renderTable("Big", shape.columns, shape.screenWidth, cells, false, every),
+                         expected);
+            expectReport(renderTable("Big", shape.columns, shape.screenWidth, cells, true, every),
+                         renderTable("Big", shape.columns, shape.screenWidth, cells, true).out);
+        }
     }
 }
 
