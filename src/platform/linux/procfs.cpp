@@ -428,23 +428,22 @@ const char* nextLine(const char* p)
     return *end == '\n' ? end + 1 : end;
 }
 
+// Each key is looked for on its own with strstr, which skips the lines that
+// hold none far faster than walking them one by one: a thread's status file is
+// some fifty lines, and its context switches are the last two.
 void scanKeyedNumbers(const char* text, const char* const* keys, int keyCount,
                       uint64_t* values, bool* found)
 {
-    size_t lengths[32];
-    int missing = keyCount;
-    for (int i = 0; i < keyCount && i < 32; ++i) {
-        lengths[i] = strlen(keys[i]);
+    for (int i = 0; i < keyCount; ++i) {
         found[i] = false;
-    }
-    for (const char* line = text; *line != '\0' && missing > 0; line = nextLine(line)) {
-        for (int i = 0; i < keyCount && i < 32; ++i) {
-            if (!found[i] && line[0] == keys[i][0] && strncmp(line, keys[i], lengths[i]) == 0) {
-                const char* p = line + lengths[i];
-                if (readUnsigned(p, values[i])) {
-                    found[i] = true;
-                    --missing;
-                }
+        size_t length = strlen(keys[i]);
+        for (const char* at = strstr(text, keys[i]); at != nullptr; at = strstr(at + 1, keys[i])) {
+            if (at != text && at[-1] != '\n') {
+                continue;  // inside a line, as "voluntary_" is in "nonvoluntary_"
+            }
+            const char* p = at + length;
+            if (readUnsigned(p, values[i])) {
+                found[i] = true;
                 break;
             }
         }

@@ -105,10 +105,10 @@ const char* skipBlanks(const char* p);
 const char* nextLine(const char* p);
 int64_t toSigned(uint64_t value);
 
-// One pass over "Key: number" lines (meminfo, status) or "key number" lines
-// (vmstat): for every line that starts with one of `keys` (each given with its
-// separator, such as "VmRSS:" or "pgfault "), the number after it goes to
-// values[i] and found[i] is set.  Keys not present keep found[i] false.
+// Over "Key: number" lines (meminfo, status) or "key number" lines (vmstat):
+// for the first line that starts with keys[i] (given with its separator, such
+// as "VmRSS:" or "pgfault ") and a number, the number goes to values[i] and
+// found[i] is set.  Keys not present keep found[i] false.
 void scanKeyedNumbers(const char* text, const char* const* keys, int keyCount,
                       uint64_t* values, bool* found);
 

@@ -60,6 +60,16 @@ TEST(LinuxProcfsTest, KeyedNumbersAreFoundOnlyAtLineStarts)
     EXPECT_FALSE(found[0]);
     EXPECT_TRUE(found[1]) << "the last line needs no line end";
     EXPECT_EQ(values[1], 7u);
+
+    // A key that ends another (the thread's context switches), and a first
+    // line of the key without a number.
+    const char* switches[] = {"voluntary_ctxt_switches:", "nonvoluntary_ctxt_switches:"};
+    scanKeyedNumbers("nonvoluntary_ctxt_switches:\t5\nvoluntary_ctxt_switches: x\n"
+                     "voluntary_ctxt_switches:\t12\n",
+                     switches, 2, values, found);
+    EXPECT_TRUE(found[0] && found[1]);
+    EXPECT_EQ(values[0], 12u);
+    EXPECT_EQ(values[1], 5u);
 }
 
 TEST(LinuxProcfsTest, PathsUnderProc)
