@@ -104,14 +104,20 @@ static void registerInstance(NodeList* instanceList, NodeList* columnList,
 
     // Here a real instance named like the pseudo-instance gets the short path too.
     const char* pathInstance = strcmp(instanceName, NO_INSTANCE_NAME) == 0 ? nullptr : instanceName;
+    // The paths of one instance differ only in the counter name after the
+    // last backslash: the start is built once.
     char path[COUNTER_PATH_SIZE];
+    bool prefixFits = buildCounterPath(path, COUNTER_PATH_SIZE, objectName, pathInstance,
+                                       instanceIndex, "");
+    size_t prefixLength = prefixFits ? strlen(path) : 0;
     uint32_t position = 0;
     for (const char* counterName = firstName(counterNames); counterName != nullptr;
          counterName = nextName(counterName), position++) {
-        if (!buildCounterPath(path, COUNTER_PATH_SIZE, objectName, pathInstance, instanceIndex,
-                              counterName)) {
+        size_t nameLength = strlen(counterName);
+        if (!prefixFits || nameLength >= COUNTER_PATH_SIZE - prefixLength) {
             continue;
         }
+        memcpy(path + prefixLength, counterName, nameLength + 1);
         PDH_HCOUNTER handle = nullptr;
         PDH_STATUS status = PdhAddCounterA(query, path, 0, &handle);
         pdhDebug(status, "addInstanceNodeandCounterList");

@@ -124,6 +124,20 @@ TEST_F(RegisterAllTest, APathThatWouldNotFitTheBufferIsSkipped)
     EXPECT_EQ(drawTree(r.headerTree), "O\n  " + fits + "\n");
 }
 
+TEST_F(RegisterAllTest, AnInstancePathThatWouldNotFitTheBufferIsSkipped)
+{
+    // "\\I(" + 501 + "#0)\\" is 508 characters: a counter of 3 fits, of 4 does
+    // not; an instance name of 600 leaves no room for any counter.
+    std::string name(501, 'n');
+    std::string huge(600, 'h');
+    scripted::addObject("I", {"abcd", "abc"}, {name, huge});
+
+    Registration r;
+
+    EXPECT_EQ(scripted::attemptedPaths(), Paths{"\\I(" + name + "#0)\\abc"});
+    EXPECT_EQ(drawTree(r.headerTree), "I\n  abc\n");
+}
+
 TEST_F(RegisterAllTest, CounterPathsAreBuiltOrRefusedByLength)
 {
     char path[16];
