@@ -20,14 +20,14 @@ const PerfObject* findPerfObject(const std::string& name)
     return nullptr;
 }
 
-int findCounter(const PerfObject* object, const std::string& name, int hint)
+int findCounter(const PerfObject* object, const char* name, int hint)
 {
     if (hint >= 0 && hint < object->counterCount &&
-        strcmp(name.c_str(), object->counters[hint].name) == 0) {
+        strcmp(name, object->counters[hint].name) == 0) {
         return hint;
     }
     for (int i = 0; i < object->counterCount; ++i) {
-        if (strcmp(name.c_str(), object->counters[i].name) == 0) {
+        if (strcmp(name, object->counters[i].name) == 0) {
             return i;
         }
     }

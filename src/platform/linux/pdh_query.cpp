@@ -336,9 +336,9 @@ PDH_STATUS PdhAddCounterA(PDH_HQUERY hQuery, LPCSTR szFullCounterPath, DWORD_PTR
     bool samePrefix = lastPrefix.object && counterName && counterName[1] != '\0' &&
                       lastPrefix.text.size() == prefixLength &&
                       memcmp(lastPrefix.text.data(), szFullCounterPath, prefixLength) == 0;
-    if (samePrefix) {
-        path.counter.assign(counterName + 1);
-    } else {
+    // The counter's name, read in place when the start is the one before.
+    const char* counterText = counterName ? counterName + 1 : nullptr;
+    if (!samePrefix) {
         lastPrefix.object = nullptr;
         PDH_STATUS parsed = parseCounterPath(szFullCounterPath, path);
         if (parsed != ERROR_SUCCESS) {
@@ -350,9 +350,10 @@ PDH_STATUS PdhAddCounterA(PDH_HQUERY hQuery, LPCSTR szFullCounterPath, DWORD_PTR
         }
         // A well-formed path's counter name follows its last backslash.
         lastPrefix.text.assign(szFullCounterPath, prefixLength);
+        counterText = path.counter.c_str();
     }
     const PerfObject* object = lastPrefix.object;
-    int counterIndex = findCounter(object, path.counter, lastPrefix.counterHint);
+    int counterIndex = findCounter(object, counterText, lastPrefix.counterHint);
     if (counterIndex < 0) {
         return status(PDH_CSTATUS_NO_COUNTER);
     }

@@ -97,7 +97,7 @@ extern const int perfObjectCount;
 const PerfObject* findPerfObject(const std::string& name);
 // The counter's position in the object, or -1; the position `hint` is
 // looked at first.
-int findCounter(const PerfObject* object, const std::string& name, int hint = -1);
+int findCounter(const PerfObject* object, const char* name, int hint = -1);
 
 // Helpers for the objects' sample functions.
 InstanceSample& addInstance(ObjectSample& sample, const PerfObject& object, std::string name,
