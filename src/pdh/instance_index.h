@@ -14,4 +14,11 @@
 // outOfMemory() when it cannot allocate.
 int32_t* countEqualNamesBefore(const char* instances);
 
+// The same, and from the same sort: *count the names in the block, and in
+// *listOrder a new array of their positions in the order that inserting each
+// name in block order with insertSorted gives (byte order, of equal names the
+// later first), so that an object's instance list is linked in order without
+// a sort of its own.  Both arrays null when the block holds no name.
+int32_t* indexInstances(const char* instances, uint32_t** listOrder, uint32_t* count);
+
 #endif

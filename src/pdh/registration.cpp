@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "driver/fatal.h"
 #include "driver/memory.h"
 #include "pdh/counter_order.h"
 #include "pdh/enumeration.h"
@@ -41,10 +42,10 @@ bool buildCounterPath(char* path, int capacity, const char* objectName,
     return true;
 }
 
-static void registerInstance(NodeList* instanceList, NodeList* columnList,
-                             const char* objectName, const char* instanceName,
-                             const char* counterNames, CounterOrder* order, PDH_HQUERY query,
-                             int32_t instanceIndex, bool fillColumns);
+static Node* registerInstance(NodeList* instanceList, NodeList* columnList,
+                              const char* objectName, const char* instanceName,
+                              const char* counterNames, CounterOrder* order, PDH_HQUERY query,
+                              int32_t instanceIndex, bool fillColumns);
 
 static void releaseItemLists(char** counterSlot, char** instanceSlot)
 {
@@ -73,33 +74,46 @@ void registerAllObjects(const char* objectNames, char** counterSlot, char** inst
         if (instanceSize <= 2) {
             addInstanceNodeandCounterList(instanceList, columnList, objectName, NO_INSTANCE_NAME,
                                           *counterSlot, query, 0, true);
+            sortStagedNodes(instanceList);
         } else {
-            int32_t* indices = countEqualNamesBefore(*instanceSlot);
+            // Registered in PDH's order, linked in the list's: the sort that
+            // gives every #index gives that order too.
+            uint32_t* listOrder = nullptr;
+            uint32_t count = 0;
+            int32_t* indices = indexInstances(*instanceSlot, &listOrder, &count);
+            Node** nodes = static_cast<Node**>(allocateMemory(count * sizeof(Node*) + 1));
+            if (nodes == nullptr) {
+                outOfMemory();
+            }
             CounterOrder* order = orderCounters(*counterSlot);
             uint32_t position = 0;
             for (const char* instance = firstName(*instanceSlot); instance != nullptr;
                  instance = nextName(instance)) {
-                registerInstance(instanceList, columnList, objectName, instance, *counterSlot,
-                                 order, query, indices[position], position == 0);
+                nodes[position] = registerInstance(instanceList, columnList, objectName, instance,
+                                                   *counterSlot, order, query,
+                                                   indices[position], position == 0);
                 position++;
             }
+            for (uint32_t i = 0; i < count; i++) {
+                appendNode(instanceList, nodes[listOrder[i]]);
+            }
             freeCounterOrder(order);
+            releaseMemory(nodes);
+            releaseMemory(listOrder);
             releaseMemory(indices);
         }
-        sortStagedNodes(instanceList);
         releaseItemLists(counterSlot, instanceSlot);
     }
 }
 
-// One instance's node and counters, the counters linked in the object's name
-// order worked out beforehand.
-static void registerInstance(NodeList* instanceList, NodeList* columnList,
-                             const char* objectName, const char* instanceName,
-                             const char* counterNames, CounterOrder* order, PDH_HQUERY query,
-                             int32_t instanceIndex, bool fillColumns)
+// One instance's node, meant for `instanceList` but not linked in, and its
+// counters, linked in the object's name order worked out beforehand.
+static Node* registerInstance(NodeList* instanceList, NodeList* columnList,
+                              const char* objectName, const char* instanceName,
+                              const char* counterNames, CounterOrder* order, PDH_HQUERY query,
+                              int32_t instanceIndex, bool fillColumns)
 {
     Node* instanceNode = createNode(instanceName, 0, nullptr, nullptr, instanceList);
-    stageNode(instanceList, instanceNode);
     NodeList* counterList = createList("", instanceNode);
 
     // Here a real instance named like the pseudo-instance gets the short path too.
@@ -131,6 +145,7 @@ static void registerInstance(NodeList* instanceList, NodeList* columnList,
         placeCounter(order, position, createNode(counterName, 0, handle, nullptr, counterList));
     }
     linkPlacedCounters(order, counterList);
+    return instanceNode;
 }
 
 void addInstanceNodeandCounterList(NodeList* instanceList, NodeList* columnList,
@@ -139,8 +154,9 @@ void addInstanceNodeandCounterList(NodeList* instanceList, NodeList* columnList,
                                    int32_t instanceIndex, bool fillColumns)
 {
     CounterOrder* order = orderCounters(counterNames);
-    registerInstance(instanceList, columnList, objectName, instanceName, counterNames, order,
-                     query, instanceIndex, fillColumns);
+    stageNode(instanceList, registerInstance(instanceList, columnList, objectName, instanceName,
+                                             counterNames, order, query, instanceIndex,
+                                             fillColumns));
     freeCounterOrder(order);
 }
 
