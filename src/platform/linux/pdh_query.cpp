@@ -102,18 +102,34 @@ LinuxCounter& newCounter(LinuxQuery& query)
     return block.records[block.used++];
 }
 
+// The block of the handle fetched last: a program fetches its counters in the
+// order it added them, so most handles fall in the block of the one before,
+// found without a look in the map.  Forgotten when a query closes.
+struct KnownBlock {
+    uintptr_t first;  // 0: none
+    BlockOwner owner;  // by index: the query's vector of blocks grows
+};
+KnownBlock lastBlock = {0, BlockOwner{nullptr, 0}};
+
 // The counter whose handle this is, or null when it is none handed out, or
 // its query is closed.
 LinuxCounter* liveCounter(const void* handle)
 {
     uintptr_t address = reinterpret_cast<uintptr_t>(handle);
-    auto after = liveBlocks.upper_bound(address);
-    if (!handle || after == liveBlocks.begin()) {
+    if (!handle) {
         return nullptr;
     }
-    --after;
-    const CounterBlock& block = after->second.query->blocks[after->second.block];
-    uintptr_t offset = address - after->first;
+    if (lastBlock.first == 0 || address < lastBlock.first ||
+        address - lastBlock.first >= COUNTER_BLOCK * sizeof(LinuxCounter)) {
+        auto after = liveBlocks.upper_bound(address);
+        if (after == liveBlocks.begin()) {
+            return nullptr;
+        }
+        --after;
+        lastBlock = KnownBlock{after->first, after->second};
+    }
+    const CounterBlock& block = lastBlock.owner.query->blocks[lastBlock.owner.block];
+    uintptr_t offset = address - lastBlock.first;
     if (offset % sizeof(LinuxCounter) != 0 || offset / sizeof(LinuxCounter) >= block.used) {
         return nullptr;
     }
@@ -472,6 +488,7 @@ PDH_STATUS PdhCloseQuery(PDH_HQUERY hQuery)
     for (const CounterBlock& block : query->blocks) {
         liveBlocks.erase(reinterpret_cast<uintptr_t>(block.records.get()));
     }
+    lastBlock = KnownBlock{0, BlockOwner{nullptr, 0}};
     liveQueries.erase(query);
     delete query;
     return ERROR_SUCCESS;

@@ -2,6 +2,8 @@
 // the status PdhAddCounterA answers for each; handles and empty queries.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "layer_fixture.h"
 #include "platform/linux/counter_path.h"
 
@@ -169,6 +171,49 @@ TEST_F(LinuxAddCounterTest, HandlesAreCheckedAndEndWithTheirQuery)
     EXPECT_EQ(PdhGetFormattedCounterValue(counter, PDH_FMT_LONG, nullptr, &value),
               static_cast<PDH_STATUS>(PDH_INVALID_HANDLE));
     EXPECT_EQ(PdhCloseQuery(query), static_cast<PDH_STATUS>(PDH_INVALID_HANDLE));
+}
+
+// Handles of two queries, many blocks of counters each, fetched in turns:
+// each is its own counter; an address inside a counter, or past the last one
+// added, is no handle.
+TEST_F(LinuxAddCounterTest, HandlesOfTwoQueriesFetchedInTurns)
+{
+    PDH_HQUERY queries[2] = {nullptr, nullptr};
+    std::vector<PDH_HCOUNTER> counters[2];
+    const char* paths[2] = {"\\Memory\\Available KBytes", "\\Memory\\Available Bytes"};
+    for (int q = 0; q < 2; ++q) {
+        ASSERT_EQ(PdhOpenQueryA(nullptr, 0, &queries[q]), ERROR_SUCCESS);
+        for (int i = 0; i < 600; ++i) {
+            PDH_HCOUNTER counter = nullptr;
+            ASSERT_EQ(PdhAddCounterA(queries[q], paths[q], 0, &counter), ERROR_SUCCESS);
+            counters[q].push_back(counter);
+        }
+        ASSERT_EQ(PdhCollectQueryData(queries[q]), ERROR_SUCCESS);
+    }
+    const LONG expected[2] = {4194304, 2147483647};  // 4 GiB in bytes saturates
+    PDH_FMT_COUNTERVALUE value;
+    for (int i = 0; i < 600; ++i) {
+        for (int q = 0; q < 2; ++q) {
+            ASSERT_EQ(PdhGetFormattedCounterValue(counters[q][static_cast<size_t>(i)],
+                                                  PDH_FMT_LONG, nullptr, &value),
+                      ERROR_SUCCESS);
+            EXPECT_EQ(value.longValue, expected[q]);
+        }
+    }
+    char* last = static_cast<char*>(counters[0].back());
+    EXPECT_EQ(PdhGetFormattedCounterValue(last + 1, PDH_FMT_LONG, nullptr, &value),
+              static_cast<PDH_STATUS>(PDH_INVALID_HANDLE));
+    char* first = static_cast<char*>(counters[0].front());
+    char* second = static_cast<char*>(counters[0][1]);
+    EXPECT_EQ(PdhGetFormattedCounterValue(last + (second - first), PDH_FMT_LONG, nullptr, &value),
+              static_cast<PDH_STATUS>(PDH_INVALID_HANDLE))
+        << "the place of a counter not added yet";
+    EXPECT_EQ(PdhCloseQuery(queries[0]), ERROR_SUCCESS);
+    EXPECT_EQ(PdhGetFormattedCounterValue(counters[0].front(), PDH_FMT_LONG, nullptr, &value),
+              static_cast<PDH_STATUS>(PDH_INVALID_HANDLE));
+    EXPECT_EQ(PdhGetFormattedCounterValue(counters[1].back(), PDH_FMT_LONG, nullptr, &value),
+              ERROR_SUCCESS);
+    EXPECT_EQ(PdhCloseQuery(queries[1]), ERROR_SUCCESS);
 }
 
 TEST_F(LinuxAddCounterTest, LiveDataOnly)
