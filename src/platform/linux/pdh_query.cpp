@@ -83,9 +83,21 @@ struct BlockOwner {
 };
 std::map<uintptr_t, BlockOwner> liveBlocks;  // by the address of each block's first record
 
-bool isLive(const std::unordered_set<const void*>& handles, const void* handle)
+// The query a counter was added to last: a program adds all its counters to
+// one query, and looking it up in the set for each showed.  Forgotten when a
+// query closes.
+const void* lastLiveQuery = nullptr;
+
+bool isLiveQuery(const void* handle)
 {
-    return handle && handles.count(handle) != 0;
+    if (handle && handle == lastLiveQuery) {
+        return true;
+    }
+    if (!handle || liveQueries.count(handle) == 0) {
+        return false;
+    }
+    lastLiveQuery = handle;
+    return true;
 }
 
 LinuxCounter& newCounter(LinuxQuery& query)
@@ -340,7 +352,7 @@ PDH_STATUS PdhAddCounterA(PDH_HQUERY hQuery, LPCSTR szFullCounterPath, DWORD_PTR
                           PDH_HCOUNTER* phCounter)
 {
     (void)dwUserData;
-    if (!isLive(liveQueries, hQuery)) {
+    if (!isLiveQuery(hQuery)) {
         return status(PDH_INVALID_HANDLE);
     }
     if (!szFullCounterPath || !phCounter) {
@@ -405,7 +417,7 @@ PDH_STATUS PdhAddCounterA(PDH_HQUERY hQuery, LPCSTR szFullCounterPath, DWORD_PTR
 
 PDH_STATUS PdhCollectQueryData(PDH_HQUERY hQuery)
 {
-    if (!isLive(liveQueries, hQuery)) {
+    if (!isLiveQuery(hQuery)) {
         return status(PDH_INVALID_HANDLE);
     }
     LinuxQuery* query = static_cast<LinuxQuery*>(hQuery);
@@ -481,7 +493,7 @@ PDH_STATUS PdhGetFormattedCounterValue(PDH_HCOUNTER hCounter, DWORD dwFormat, LP
 
 PDH_STATUS PdhCloseQuery(PDH_HQUERY hQuery)
 {
-    if (!isLive(liveQueries, hQuery)) {
+    if (!isLiveQuery(hQuery)) {
         return status(PDH_INVALID_HANDLE);
     }
     LinuxQuery* query = static_cast<LinuxQuery*>(hQuery);
@@ -490,6 +502,7 @@ PDH_STATUS PdhCloseQuery(PDH_HQUERY hQuery)
     }
     lastBlock = KnownBlock{0, BlockOwner{nullptr, 0}};
     liveQueries.erase(query);
+    lastLiveQuery = nullptr;
     delete query;
     return ERROR_SUCCESS;
 }
