@@ -1,26 +1,10 @@
 #include "pdh/counter_order.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "driver/fatal.h"
 #include "driver/memory.h"
-#include "pdh/enumeration.h"
+#include "pdh/instance_index.h"
 
 namespace {
-
-struct ListedName {
-    const char* name;
-    uint32_t position;
-};
-
-// Of equal names the later one goes first, as insertSorted puts a new node in
-// front of equal ones.
-bool listedBefore(const ListedName& left, const ListedName& right)
-{
-    int order = strcmp(left.name, right.name);
-    return order != 0 ? order < 0 : left.position > right.position;
-}
 
 void* allocateOrOut(size_t size)
 {
@@ -33,28 +17,22 @@ void* allocateOrOut(size_t size)
 
 } // namespace
 
+// The order insertSorted gives a block's names is the order an object's
+// instance list takes, which the sort for the #indices gives already.
 CounterOrder* orderCounters(const char* counterNames)
 {
     uint32_t count = 0;
-    for (const char* name = firstName(counterNames); name != nullptr; name = nextName(name)) {
-        count++;
-    }
+    uint32_t* listOrder = nullptr;
+    releaseMemory(indexInstances(counterNames, &listOrder, &count));
     CounterOrder* order = static_cast<CounterOrder*>(allocateOrOut(sizeof(CounterOrder)));
     order->count = count;
     order->place = static_cast<uint32_t*>(allocateOrOut(count * sizeof(uint32_t)));
     order->placed = static_cast<Node**>(allocateOrOut(count * sizeof(Node*)));
-    ListedName* listed = static_cast<ListedName*>(allocateOrOut(count * sizeof(ListedName)));
-    uint32_t position = 0;
-    for (const char* name = firstName(counterNames); name != nullptr; name = nextName(name)) {
-        listed[position] = ListedName{name, position};
-        order->placed[position] = nullptr;
-        position++;
-    }
-    std::sort(listed, listed + count, listedBefore);
     for (uint32_t place = 0; place < count; place++) {
-        order->place[listed[place].position] = place;
+        order->place[listOrder[place]] = place;
+        order->placed[place] = nullptr;
     }
-    releaseMemory(listed);
+    releaseMemory(listOrder);
     return order;
 }
 

@@ -6,25 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "support/node_entries.h"
 #include "tree/node_list.h"
 
 namespace {
-
-typedef std::vector<std::pair<std::string, uint32_t>> Entries;
-
-Entries entries(const NodeList* list)
-{
-    Entries out;
-    const Node* last = nullptr;
-    for (const Node* node = list->head; node != nullptr; node = node->next) {
-        EXPECT_EQ(node->prev, last);
-        out.push_back({node->name, node->data});
-        last = node;
-    }
-    EXPECT_EQ(list->tail, last);
-    EXPECT_EQ(out.size(), list->count);
-    return out;
-}
 
 std::string block(const std::vector<std::string>& names)
 {
@@ -54,7 +39,7 @@ void expectSameAsInsertSorted(CounterOrder* order, const std::vector<std::string
                      SORT_BY_NAME);
     }
     linkPlacedCounters(order, placed);
-    EXPECT_EQ(entries(placed), entries(inserted));
+    EXPECT_EQ(checkedEntries(placed), checkedEntries(inserted));
     destroyTree(placed);
     destroyTree(inserted);
 }

@@ -6,27 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "support/node_entries.h"
+
 namespace {
 
-// A node as the tests tell it apart: name, and `data` = the order in which it
-// was added, so that equal names show which one stands first.
-typedef std::vector<std::pair<std::string, uint32_t>> Entries;
-
-// The list's entries from head to tail, after checking the links both ways,
-// the ends and the count.
-Entries checkedEntries(const NodeList* list)
-{
-    Entries forward;
-    const Node* last = nullptr;
-    for (const Node* node = list->head; node != nullptr; node = node->next) {
-        EXPECT_EQ(node->prev, last);
-        forward.push_back({node->name, node->data});
-        last = node;
-    }
-    EXPECT_EQ(list->tail, last);
-    EXPECT_EQ(forward.size(), list->count);
-    return forward;
-}
 
 // The same names into two lists: `before` of them by insertSorted into both,
 // the rest by insertSorted into the one and staged into the other, which is
