@@ -10,7 +10,6 @@
 
 namespace {
 
-
 // The same names into two lists: `before` of them by insertSorted into both,
 // the rest by insertSorted into the one and staged into the other, which is
 // then sorted.  Both lists must come out alike.
