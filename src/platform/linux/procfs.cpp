@@ -8,7 +8,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
-#include <new>
 #include <sys/statvfs.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -210,30 +209,39 @@ ReadResult listDirectoryAt(int directoryFd, const char* name,
     if (fd < 0) {
         return resultOfError(errno);
     }
-    DIR* directory = fdopendir(fd);
-    if (!directory) {
-        int error = errno;
-        close(fd);
-        // fdopendir's ENOMEM is an allocation of this process that failed:
-        // the program's answer to that, when it has one, is the new-handler.
-        std::new_handler outOfMemory = std::get_new_handler();
-        if (error == ENOMEM && outOfMemory) {
-            outOfMemory();
+    ReadResult result = listOpenDirectory(fd, visit, context);
+    close(fd);
+    return result;
+}
+
+ReadResult listOpenDirectory(int fd, void (*visit)(const char* entry, void* context),
+                             void* context)
+{
+    // The entries are read straight into a block on the stack: no directory
+    // stream to allocate, and `fd` stays the caller's.
+    alignas(struct dirent64) char block[16384];
+    for (;;) {
+        ssize_t got = getdents64(fd, block, sizeof block);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return resultOfError(errno);
         }
-        return resultOfError(error);
-    }
-    errno = 0;
-    while (struct dirent* entry = readdir(directory)) {
-        const char* entryName = entry->d_name;
-        if (entryName[0] == '.' &&
-            (entryName[1] == '\0' || (entryName[1] == '.' && entryName[2] == '\0'))) {
-            continue;
+        if (got == 0) {
+            return READ_OK;
         }
-        visit(entryName, context);
+        for (ssize_t at = 0; at < got;) {
+            const struct dirent64* entry = reinterpret_cast<const struct dirent64*>(block + at);
+            at += entry->d_reclen;
+            const char* entryName = entry->d_name;
+            if (entryName[0] == '.' &&
+                (entryName[1] == '\0' || (entryName[1] == '.' && entryName[2] == '\0'))) {
+                continue;
+            }
+            visit(entryName, context);
+        }
     }
-    int error = errno;
-    closedir(directory);
-    return error ? resultOfError(error) : READ_OK;
 }
 
 void beginCollection()
@@ -304,16 +312,6 @@ ProcPath processPath(int pid, const char* name)
     if (*name != '\0') {
         end = appendPart(appendPart(end, limit, "/"), limit, name);
     }
-    *end = '\0';
-    return path;
-}
-
-ProcPath threadPath(int pid, int tid, const char* name)
-{
-    ProcPath path;
-    char* limit = path.text + sizeof path.text - 1;
-    char* end = appendPart(appendNumber(path.text, limit, pid), limit, "/task/");
-    end = appendPart(appendPart(appendNumber(end, limit, tid), limit, "/"), limit, name);
     *end = '\0';
     return path;
 }

@@ -55,6 +55,10 @@ ReadResult readFileAt(int directoryFd, const char* name, std::string& buffer);
 // (without "." and ".."); the return says whether the directory could be read.
 ReadResult listDirectoryAt(int directoryFd, const char* name,
                            void (*visit)(const char* entry, void* context), void* context);
+// The same over a directory already open as `fd`, which is left open, so that
+// its entries' files can then be opened relative to it.
+ReadResult listOpenDirectory(int fd, void (*visit)(const char* entry, void* context),
+                             void* context);
 
 // The system-wide files.  A collection begins with beginCollection(); each file
 // is then read on its first request and served from memory afterwards, so that
@@ -82,13 +86,13 @@ const std::string* procFile(ProcFile file);
 const std::vector<int>& processIds();
 // The same, listed afresh and not kept.
 std::vector<int> listProcessIds();
-// Paths under /proc: "pid", "pid/name" or "pid/task/tid/name", written
-// without snprintf, since a collection builds several per process.
+// Paths under /proc, "pid" or "pid/name", and under a task directory,
+// "tid/name", written without snprintf, since a collection builds several per
+// process.
 struct ProcPath {
     char text[64];
 };
 ProcPath processPath(int pid, const char* name);
-ProcPath threadPath(int pid, int tid, const char* name);
 
 // /proc/uptime as nanoseconds; false when unreadable.
 bool uptimeNanoseconds(int64_t* uptime);

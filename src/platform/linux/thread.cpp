@@ -4,6 +4,9 @@
 // collection lists the tasks, and reads each thread's own stat and status when
 // a counter in use needs them.
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "platform/linux/perf_objects.h"
 #include "platform/linux/procfs.h"
@@ -44,12 +47,13 @@ void collectTid(const char* entry, void* context)
     }
 }
 
-// Reads one thread into `instance`.  False when it went away meanwhile.
-bool readThread(int proc, int pid, int tid, unsigned sources, ObjectSample& sample,
+// Reads one thread, whose files are "tid/..." under `tasks`, into `instance`.
+// False when it went away meanwhile.
+bool readThread(int tasks, int tid, unsigned sources, ObjectSample& sample,
                 InstanceSample& instance)
 {
     if (sources & SOURCE_TASK_STAT) {
-        ReadResult result = readFileAt(proc, threadPath(pid, tid, "stat").text, buffer);
+        ReadResult result = readFileAt(tasks, processPath(tid, "stat").text, buffer);
         if (result == READ_GONE) {
             return false;
         }
@@ -67,7 +71,7 @@ bool readThread(int proc, int pid, int tid, unsigned sources, ObjectSample& samp
         }
     }
     if (sources & SOURCE_TASK_STATUS) {
-        ReadResult result = readFileAt(proc, threadPath(pid, tid, "status").text, buffer);
+        ReadResult result = readFileAt(tasks, processPath(tid, "status").text, buffer);
         if (result == READ_GONE) {
             return false;
         }
@@ -108,8 +112,16 @@ void readProcessThreads(int proc, int pid, unsigned sources, ObjectSample& sampl
         }
         return;
     }
+    // The task directory stays open for its threads' files: each is then one
+    // step from it, not three from /proc.
+    int tasks = openat(proc, processPath(pid, "task").text, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (tasks < 0) {
+        resultOfFailedOpen(errno);
+        return;
+    }
     std::vector<int> tids;
-    if (listDirectoryAt(proc, processPath(pid, "task").text, collectTid, &tids) != READ_OK) {
+    if (listOpenDirectory(tasks, collectTid, &tids) != READ_OK) {
+        close(tasks);
         return;
     }
     std::sort(tids.begin(), tids.end());
@@ -120,18 +132,18 @@ void readProcessThreads(int proc, int pid, unsigned sources, ObjectSample& sampl
                         InstanceIdentity{static_cast<uint64_t>(tid), 0});
         setValue(instance, ID_PROCESS, pid);
         setValue(instance, ID_THREAD, tid);
-        if (readThread(proc, pid, tid, sources, sample, instance)) {
+        if (readThread(tasks, tid, sources, sample, instance)) {
             ++ordinal;
         } else {
             sample.instances.pop_back();  // the ordinals count the threads that are left
         }
     }
+    close(tasks);
 }
 
 void sampleThreads(unsigned sources, ObjectSample& sample)
 {
-    // Every file by its path under /proc, without opening each process's
-    // directory: a thread is told from another by its tid and start time.
+    // A thread is told from another by its tid and start time.
     int proc = procDirectory();
     for (int pid : processIds()) {
         readProcessThreads(proc, pid, sources, sample);

@@ -1,9 +1,13 @@
-// The pointer-walking readers and the path writer that every object's
-// sample relies on.
+// The pointer-walking readers, the path writer and the directory lister that
+// every object's sample relies on.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <fcntl.h>
 #include <string>
+#include <unistd.h>
+#include <vector>
 
 #include "platform/linux/procfs.h"
 
@@ -76,7 +80,58 @@ TEST(LinuxProcfsTest, PathsUnderProc)
 {
     EXPECT_STREQ(processPath(1, "").text, "1");
     EXPECT_STREQ(processPath(2147483647, "stat").text, "2147483647/stat");
-    EXPECT_STREQ(threadPath(300, 302, "status").text, "300/task/302/status");
+}
+
+std::vector<std::string> entriesOf(int fd, ReadResult* result)
+{
+    std::vector<std::string> entries;
+    *result = listOpenDirectory(
+        fd, [](const char* entry, void* list) {
+            static_cast<std::vector<std::string>*>(list)->push_back(entry);
+        },
+        &entries);
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+TEST(LinuxProcfsTest, AnOpenDirectoryIsListedWholeAndStaysOpen)
+{
+    char folder[] = "/tmp/mirekast-listing-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    // Names long enough that the listing takes several reads of the kernel's.
+    std::vector<std::string> names;
+    for (int i = 0; i < 600; ++i) {
+        names.push_back(std::to_string(100000 + i) + std::string(60, 'x'));
+        std::string path = std::string(folder) + "/" + names.back();
+        int file = open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+        ASSERT_GE(file, 0);
+        close(file);
+    }
+    int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ReadResult result;
+    EXPECT_EQ(entriesOf(fd, &result), names);  // without "." and ".."
+    EXPECT_EQ(result, READ_OK);
+
+    // Its entries open relative to it; listed again, it has nothing more.
+    std::string text;
+    EXPECT_EQ(readFileAt(fd, names[599].c_str(), text), READ_OK);
+    EXPECT_TRUE(entriesOf(fd, &result).empty());
+    EXPECT_EQ(result, READ_OK);
+    close(fd);
+
+    // A file is no directory to list.
+    int file = openat(AT_FDCWD, (std::string(folder) + "/" + names[0]).c_str(),
+                      O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(file, 0);
+    entriesOf(file, &result);
+    EXPECT_EQ(result, READ_DENIED);
+    close(file);
+
+    for (const std::string& name : names) {
+        unlink((std::string(folder) + "/" + name).c_str());
+    }
+    rmdir(folder);
 }
 
 } // namespace
