@@ -14,7 +14,7 @@ command -v perl >/dev/null || skip "perl is not installed (scripts/test installs
 perl -e 'open(my $comm, ">", "/proc/self/comm") or die; syswrite($comm, $ARGV[0]) or die;
          close($comm); sleep 300' "$RAW" &
 NAMED=$!
-on_exit "kill $NAMED 2>/dev/null"
+on_exit "kill $NAMED 2>/dev/null; wait $NAMED 2>/dev/null"
 named() { [ "$(head -c 14 "/proc/$NAMED/comm")" = "$RAW" ]; }
 wait_until 10 named || fail "could not name a process"
 
@@ -23,7 +23,7 @@ mkdir "$WORK/bin"
 cp "$(command -v sleep)" "$WORK/bin/$RAW"
 "$WORK/bin/$RAW" 300 &
 EXECUTED=$!
-on_exit "kill $EXECUTED 2>/dev/null"
+on_exit "kill $EXECUTED 2>/dev/null; wait $EXECUTED 2>/dev/null"
 executed() { [ "$(head -c 14 "/proc/$EXECUTED/comm")" = "$RAW" ]; }
 wait_until 10 executed || fail "could not start a process under the name"
 

@@ -43,7 +43,8 @@ start_named() {
     bash -c 'printf "%s" "$1" > /proc/self/comm && read -r -t 300 -u 9 _' _ "$raw" 9<> "$WORK/never" &
     STARTED=$!
     PIDS+=("$STARTED")
-    on_exit "kill $STARTED 2>/dev/null"
+    # Waited for, so that none is still listed when the next check starts.
+    on_exit "kill $STARTED 2>/dev/null; wait $STARTED 2>/dev/null"
     local want
     want=$(printf '%s' "$raw" | head -c 15)
     named() { [ "$(tr -d '\n' < "/proc/$STARTED/comm")" = "$want" ]; }

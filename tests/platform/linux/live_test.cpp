@@ -31,11 +31,15 @@ bool readText(const std::string& path, std::string& text)
     return !in.bad();
 }
 
-// A name as it appears in a counter path.
+// A name as the layer shows it (other tests run processes of hostile names
+// beside this one).
 std::string pathSafe(std::string name)
 {
     for (char& c : name) {
-        if (c == '(') {
+        unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            c = '?';
+        } else if (c == '(') {
             c = '[';
         } else if (c == ')') {
             c = ']';
