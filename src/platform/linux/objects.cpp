@@ -34,14 +34,21 @@ int findCounter(const PerfObject* object, const char* name, int hint)
     return -1;
 }
 
-InstanceSample& addInstance(ObjectSample& sample, const PerfObject& object, std::string name,
-                            InstanceIdentity identity)
+InstanceSample& addNamedInstance(ObjectSample& sample, std::string name)
 {
     sample.instances.emplace_back();
     InstanceSample& instance = sample.instances.back();
     instance.name = std::move(name);
-    instance.identity = identity;
+    instance.identity = InstanceIdentity{0, 0};
     instance.isTotal = false;
+    return instance;
+}
+
+InstanceSample& addInstance(ObjectSample& sample, const PerfObject& object, std::string name,
+                            InstanceIdentity identity)
+{
+    InstanceSample& instance = addNamedInstance(sample, std::move(name));
+    instance.identity = identity;
     instance.values.assign(static_cast<size_t>(object.counterCount), RawValue{0, 0, false});
     return instance;
 }

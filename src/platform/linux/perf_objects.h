@@ -100,6 +100,10 @@ const PerfObject* findPerfObject(const std::string& name);
 int findCounter(const PerfObject* object, const char* name, int hint = -1);
 
 // Helpers for the objects' sample functions.
+// An instance with a name and no values, as a listing (SOURCE_NAMES_ONLY)
+// makes them: on a machine of many processes or threads the values' allocation
+// was a good part of the listing.
+InstanceSample& addNamedInstance(ObjectSample& sample, std::string name);
 InstanceSample& addInstance(ObjectSample& sample, const PerfObject& object, std::string name,
                             InstanceIdentity identity);
 void setValue(InstanceSample& instance, int counter, int64_t a, int64_t b = 0);

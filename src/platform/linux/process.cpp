@@ -187,6 +187,15 @@ bool readProcess(int pid, int directory, unsigned sources, ObjectSample& sample)
 
 void sampleProcesses(unsigned sources, ObjectSample& sample)
 {
+    if (sources & SOURCE_NAMES_ONLY) {
+        for (int pid : processIds()) {
+            if (const TaskStat* stat = processStat(pid, -1)) {
+                addNamedInstance(sample, instanceNameFromSystem(stat->name, stat->nameLength));
+            }
+        }
+        addNamedInstance(sample, "_Total");
+        return;
+    }
     int proc = procDirectory();
     // The names alone need only stat, which is read by its path; the other
     // files are read under the process's directory, so that all are of one

@@ -496,6 +496,25 @@ std::string decodeOctalEscapes(const char* begin, size_t length)
     return text;
 }
 
+namespace {
+
+// Steps over one number as readSigned would read it, without its value.
+bool skipNumber(const char*& p)
+{
+    const char* q = skipBlanks(p);
+    q += *q == '-';
+    if (*q < '0' || *q > '9') {
+        return false;
+    }
+    while (*q >= '0' && *q <= '9') {
+        ++q;
+    }
+    p = q;
+    return true;
+}
+
+} // namespace
+
 bool parseTaskStat(const char* text, TaskStat& stat)
 {
     const char* open = strchr(text, '(');
@@ -511,7 +530,16 @@ bool parseTaskStat(const char* text, TaskStat& stat)
         return false;
     }
     ++p;
+    // The fields kept, from 4 to 23; the others are only stepped over.
+    const uint32_t kept = 1u << 4 | 1u << 10 | 1u << 12 | 1u << 14 | 1u << 15 | 1u << 20 |
+                          1u << 22 | 1u << 23;
     for (int field = 4; field <= 23; ++field) {
+        if ((kept & 1u << field) == 0) {
+            if (!skipNumber(p)) {
+                return false;
+            }
+            continue;
+        }
         int64_t value;
         if (!readSigned(p, value)) {
             return false;

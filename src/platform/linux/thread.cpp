@@ -99,16 +99,10 @@ void readProcessThreads(int proc, int pid, unsigned sources, ObjectSample& sampl
     std::string process = instanceNameFromSystem(stat.name, stat.nameLength);
     if (sources & SOURCE_NAMES_ONLY) {
         // The names are the process's and an ordinal: its thread count is
-        // enough.  Without values, which a listing leaves out: on a machine
-        // of many threads their allocation was a good part of the listing.
+        // enough.
         process += '/';
         for (int64_t ordinal = 0; ordinal < stat.threadCount; ++ordinal) {
-            sample.instances.emplace_back();
-            InstanceSample& instance = sample.instances.back();
-            instance.name = process;
-            instance.name += std::to_string(ordinal);
-            instance.identity = InstanceIdentity{0, 0};
-            instance.isTotal = false;
+            addNamedInstance(sample, process + std::to_string(ordinal));
         }
         return;
     }

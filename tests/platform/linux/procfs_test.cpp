@@ -82,6 +82,34 @@ TEST(LinuxProcfsTest, PathsUnderProc)
     EXPECT_STREQ(processPath(2147483647, "stat").text, "2147483647/stat");
 }
 
+TEST(LinuxProcfsTest, TaskStatKeepsItsFieldsAndStepsOverTheOthers)
+{
+    // Fields 4 to 23 numbered by their value, but for the real-time priority
+    // and nice (18, 19), which are negative; then the rest of a real line.
+    std::string line = "42 (a) b (c)) S 4 5 6 7 -8 9 10 11 12 13 14 15 16 17 -2 -20 20 21 22 23 "
+                       "24 25 26\n";
+    TaskStat stat;
+    ASSERT_TRUE(parseTaskStat(line.c_str(), stat));
+    EXPECT_EQ(std::string(stat.name, stat.nameLength), "a) b (c)");
+    EXPECT_EQ(stat.parentId, 4);
+    EXPECT_EQ(stat.minorFaults, 10u);
+    EXPECT_EQ(stat.majorFaults, 12u);
+    EXPECT_EQ(stat.userTicks, 14u);
+    EXPECT_EQ(stat.systemTicks, 15u);
+    EXPECT_EQ(stat.threadCount, 20);
+    EXPECT_EQ(stat.startTicks, 22u);
+    EXPECT_EQ(stat.virtualBytes, 23u);
+
+    // A field that is no number, kept or not, or a line that ends early.
+    for (const char* bad : {"1 (a) S 4 x 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23",
+                            "1 (a) S 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 - 22 23",
+                            "1 (a) S 4 5 6 7 8 9 10 11 12 13 x 15 16 17 18 19 20 21 22 23",
+                            "1 (a) S 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22",
+                            "1 (a S 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23"}) {
+        EXPECT_FALSE(parseTaskStat(bad, stat)) << bad;
+    }
+}
+
 std::vector<std::string> entriesOf(int fd, ReadResult* result)
 {
     std::vector<std::string> entries;
