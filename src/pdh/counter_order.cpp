@@ -8,7 +8,7 @@ namespace {
 
 void* allocateOrOut(size_t size)
 {
-    void* memory = allocateMemory(size > 0 ? size : 1);
+    void* memory = allocateMemory(size);
     if (memory == nullptr) {
         outOfMemory();
     }

@@ -81,7 +81,7 @@ void registerAllObjects(const char* objectNames, char** counterSlot, char** inst
             uint32_t* listOrder = nullptr;
             uint32_t count = 0;
             int32_t* indices = indexInstances(*instanceSlot, &listOrder, &count);
-            Node** nodes = static_cast<Node**>(allocateMemory(count * sizeof(Node*) + 1));
+            Node** nodes = static_cast<Node**>(allocateMemory(count * sizeof(Node*)));
             if (nodes == nullptr) {
                 outOfMemory();
             }
