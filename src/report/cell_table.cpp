@@ -66,14 +66,14 @@ static void* carveCell(CellTable* table, size_t size)
     return place;
 }
 
-static Cell* linkCell(CellTable* table, const char* text)
+static Cell* linkCell(CellTable* table, const char* text, size_t length)
 {
     table->cellCount++;
-    size_t length = strlen(text);
     Cell* cell = static_cast<Cell*>(carveCell(table, sizeof(Cell) + length + 1));
     cell->text = reinterpret_cast<char*>(cell + 1);
     memcpy(cell->text, text, length);
     cell->text[length] = '\0';
+    cell->length = length;
     cell->ruleLength = 0;
     cell->next = nullptr;
     if (table->lastCell == nullptr) {
@@ -87,13 +87,18 @@ static Cell* linkCell(CellTable* table, const char* text)
 
 void appendCell(CellTable* table, const char* text)
 {
-    linkCell(table, text);
+    linkCell(table, text, strlen(text));
+}
+
+void appendCellOfLength(CellTable* table, const char* text, size_t length)
+{
+    linkCell(table, text, length);
 }
 
 // A rule cell holds "-" and its length; the run of '-' is drawn when printed.
 static void appendRuleCell(CellTable* table, int32_t width)
 {
-    linkCell(table, "-")->ruleLength = width;
+    linkCell(table, "-", 1)->ruleLength = width;
 }
 
 void appendRuleRow(int32_t width, int32_t slots, CellTable* table, int32_t filled,
@@ -104,7 +109,7 @@ void appendRuleRow(int32_t width, int32_t slots, CellTable* table, int32_t fille
         if (appended < filled) {
             appendRuleCell(table, width);
         } else if (fillEmpty > 0) {
-            appendCell(table, "");
+            linkCell(table, "", 0);
         } else {
             break;
         }
@@ -119,7 +124,7 @@ int32_t tableCellWidth(const CellTable* table)
 
 static size_t textLength(const Cell* cell)
 {
-    return cell->ruleLength > 0 ? static_cast<size_t>(cell->ruleLength) : strlen(cell->text);
+    return cell->ruleLength > 0 ? static_cast<size_t>(cell->ruleLength) : cell->length;
 }
 
 // A line goes out through a small block, whatever its length; the last
@@ -323,7 +328,7 @@ void printSettledRows(CellTable* table)
     size_t restSize = 0;
     for (const Cell* cell = rest; cell != nullptr; cell = cell->next) {
         restCount++;
-        restSize += sizeof(int32_t) + strlen(cell->text) + 1;
+        restSize += sizeof(int32_t) + sizeof(size_t) + cell->length;
     }
     char* aside = static_cast<char*>(allocateMemory(restSize));
     if (aside == nullptr) {
@@ -332,19 +337,22 @@ void printSettledRows(CellTable* table)
     char* place = aside;
     for (const Cell* cell = rest; cell != nullptr; cell = cell->next) {
         memcpy(place, &cell->ruleLength, sizeof(int32_t));
-        size_t length = strlen(cell->text) + 1;
-        memcpy(place + sizeof(int32_t), cell->text, length);
-        place += sizeof(int32_t) + length;
+        memcpy(place + sizeof(int32_t), &cell->length, sizeof(size_t));
+        place += sizeof(int32_t) + sizeof(size_t);
+        memcpy(place, cell->text, cell->length);
+        place += cell->length;
     }
     emptyCellTable(table);
     table->titlePrinted = true;
     place = aside;
     for (size_t i = 0; i < restCount; i++) {
         int32_t ruleLength;
+        size_t length;
         memcpy(&ruleLength, place, sizeof(int32_t));
-        const char* text = place + sizeof(int32_t);
-        linkCell(table, text)->ruleLength = ruleLength;
-        place += sizeof(int32_t) + strlen(text) + 1;
+        memcpy(&length, place + sizeof(int32_t), sizeof(size_t));
+        place += sizeof(int32_t) + sizeof(size_t);
+        linkCell(table, place, length)->ruleLength = ruleLength;
+        place += length;
     }
     releaseMemory(aside);
 }

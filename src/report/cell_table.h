@@ -10,6 +10,7 @@
 struct Cell {
     Cell* next;
     char* text; // private copy, in the table's blocks; for a rule cell "-" only
+    size_t length; // of text: kept, as every cell is measured several times
     // A rule cell's length: its text is that many '-', drawn when printed, so
     // that a table's memory does not grow with rows times screen width.  0 for
     // every other cell.
@@ -42,6 +43,9 @@ CellTable* createCellTable(const char* title, int32_t columns);
 // blocks: a table of every instance holds a dozen cells per row, and an
 // allocation per cell showed in -a's profile.
 void appendCell(CellTable* table, const char* text);
+
+// The same for a text whose length the caller knows already.
+void appendCellOfLength(CellTable* table, const char* text, size_t length);
 
 // Appends a rule row: one rule cell of `width` '-', then up to `slots` cells:
 // rule cells until `filled` of them are there, then empty cells when

@@ -45,6 +45,7 @@ static void printLists(NodeList* dataTree)
 
 struct ValueText {
     char text[12];
+    size_t length;
 };
 
 // The table form of a value: "%u" with FLAG_DECIMAL, else "%08x".  Written by
@@ -53,7 +54,9 @@ static ValueText valueText(uint32_t value)
 {
     ValueText result;
     if ((runSettings.flags & FLAG_DECIMAL) != 0) {
-        *std::to_chars(result.text, result.text + sizeof result.text - 1, value).ptr = '\0';
+        char* end = std::to_chars(result.text, result.text + sizeof result.text - 1, value).ptr;
+        *end = '\0';
+        result.length = static_cast<size_t>(end - result.text);
         return result;
     }
     static const char HEX_DIGITS[] = "0123456789abcdef";
@@ -62,6 +65,7 @@ static ValueText valueText(uint32_t value)
         value >>= 4;
     }
     result.text[8] = '\0';
+    result.length = 8;
     return result;
 }
 
@@ -93,7 +97,8 @@ static void appendValue(CellTable* table, RowCounters* row, const char* counterN
         appendText(table, " ");
         return;
     }
-    appendText(table, valueText(counter->data).text);
+    ValueText value = valueText(counter->data);
+    appendCellOfLength(table, value.text, value.length);
 }
 
 // One table: the chunk's `placed` column names starting at `firstColumn`,
