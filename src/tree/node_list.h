@@ -13,7 +13,7 @@
 struct Node;
 
 struct NodeList {
-    char* name;      // private copy, in the list's own block
+    char* name;      // private copy, kept with the list
     uint32_t count;  // number of nodes linked in
     Node* head;
     Node* tail;
@@ -21,7 +21,7 @@ struct NodeList {
 };
 
 struct Node {
-    char* name;          // private copy, in the node's own block
+    char* name;          // private copy, kept with the node
     uint32_t data;       // in the data tree: the counter's last fetched value
     PDH_HCOUNTER counter;// not owned: its query closes it
     NodeList* parentList;// the list the creator meant it for; never changed
@@ -42,7 +42,7 @@ typedef void (*ChildListCallback)(NodeList* list);
 NodeList* createList(const char* name, Node* ownerNode);
 
 // Creates a node that belongs to no list yet, named by a copy of `name` kept
-// in the node's own block (never released apart from it).  Note the order:
+// with the node (never released apart from it).  Note the order:
 // childList before parentList.  Ends through outOfMemory() on
 // failure.
 Node* createNode(const char* name, uint32_t data, PDH_HCOUNTER counter, NodeList* childList,

@@ -236,4 +236,77 @@ TEST(NodeList, VisitTreeLetsTheCallbackReleaseTheNodeItIsGiven)
     destroyTree(list);
 }
 
+// Nodes share the blocks they are carved from: a node's name and fields must
+// stay whole while its neighbours are released and others carved after them,
+// across many blocks, with names of every length up to one bigger than a block.
+TEST(NodeList, NodesStayWholeWhileOthersAreReleasedAndCarved)
+{
+    auto nameOf = [](int i) {
+        return std::to_string(i) + std::string(static_cast<size_t>(i % 97), 'a' + i % 26);
+    };
+    for (int round = 0; round < 2; round++) {
+        NodeList* list = createList("", nullptr);
+        const int count = 5000;
+        for (int i = 0; i < count; i++) {
+            appendNode(list, createNode(nameOf(i).c_str(), static_cast<uint32_t>(i), nullptr,
+                                        nullptr, list));
+        }
+        std::string huge(100000, 'h');
+        appendNode(list, createNode(huge.c_str(), 1, nullptr, nullptr, list));
+        // Every other node goes, then as many come after the rest.
+        Node* node = list->head;
+        while (node != nullptr) {
+            Node* next = node->next;
+            if (node->data % 2 == 0) {
+                unlinkNode(list, node);
+            }
+            node = next;
+        }
+        for (int i = count; i < 2 * count; i++) {
+            Node* added = createNode(nameOf(i).c_str(), static_cast<uint32_t>(i), nullptr,
+                                     nullptr, list);
+            appendNode(list, added);
+            NodeList* child = createList(nameOf(i).c_str(), added);
+            appendNode(child, createNode("child", 0, nullptr, nullptr, child));
+        }
+        ASSERT_EQ(list->count, static_cast<uint32_t>(count / 2 + 1 + count));
+        int checked = 0;
+        for (Node* kept = list->head; kept != nullptr; kept = kept->next) {
+            if (kept->data == 1 && kept->name[0] == 'h') {
+                EXPECT_EQ(kept->name, huge);
+                continue;
+            }
+            int i = static_cast<int>(kept->data);
+            ASSERT_EQ(kept->name, nameOf(i)) << i;
+            ASSERT_EQ(kept->parentList, list);
+            if (i >= count) {
+                ASSERT_STREQ(kept->childList->name, nameOf(i).c_str());
+                ASSERT_STREQ(kept->childList->head->name, "child");
+                ASSERT_EQ(kept->childList->ownerNode, kept);
+            } else {
+                ASSERT_EQ(kept->childList, nullptr);
+            }
+            checked++;
+        }
+        EXPECT_EQ(checked, count / 2 + count);
+        destroyTree(list); // the second round carves from what this one released
+    }
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+// A released node's block lives on for its neighbours; AddressSanitizer must
+// still see a use of the node itself after its release.
+TEST(NodeListDeathTest, UseOfAReleasedNodeIsCaughtUnderAddressSanitizer)
+{
+    NodeList* list = createList("", nullptr);
+    Node* kept = insertNamed(list, "kept");
+    Node* released = insertNamed(list, "released");
+    char* name = released->name;
+    unlinkNode(list, released);
+    EXPECT_DEATH({ volatile char c = name[0]; (void)c; }, "use-after-poison");
+    EXPECT_STREQ(kept->name, "kept");
+    destroyTree(list);
+}
+#endif
+
 } // namespace
