@@ -219,7 +219,9 @@ static size_t linesOfRow(const Cell* rowStart, int32_t columns, size_t cellWidth
     size_t lines = 1;
     const Cell* cell = rowStart;
     for (int32_t i = 0; i < columns && cell != nullptr; i++, cell = cell->next) {
-        size_t needed = (textLength(cell) + cellWidth - 1) / cellWidth;
+        // Nearly every cell fits its width: no division for those.
+        size_t length = textLength(cell);
+        size_t needed = length <= cellWidth ? 1 : (length + cellWidth - 1) / cellWidth;
         if (needed > lines) {
             lines = needed;
         }
