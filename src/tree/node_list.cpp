@@ -97,6 +97,19 @@ static void releasePiece(void* piece)
     releaseMemory(block);
 }
 
+// A node or list and its name go as one piece.
+static void releaseNode(Node* node)
+{
+    HIDE_FROM_USE(node, sizeof(Node) + strlen(node->name) + 1);
+    releasePiece(node);
+}
+
+static void releaseList(NodeList* list)
+{
+    HIDE_FROM_USE(list, sizeof(NodeList) + strlen(list->name) + 1);
+    releasePiece(list);
+}
+
 NodeList* createList(const char* name, Node* ownerNode)
 {
     // One piece for the list and its name, as for nodes: every instance has
@@ -233,20 +246,22 @@ void unlinkNode(NodeList* list, Node* node)
         }
     }
     list->count--;
-    HIDE_FROM_USE(node, sizeof(Node) + strlen(node->name) + 1);
-    releasePiece(node); // its name too: one piece
+    releaseNode(node);
 }
 
 void destroyTree(NodeList* list)
 {
-    while (list->head != nullptr) {
-        Node* node = list->head;
+    // The whole list goes: its nodes are released as they are walked, with
+    // no unlinking from neighbours that go too.
+    Node* node = list->head;
+    while (node != nullptr) {
+        Node* next = node->next;
         NodeList* childList = node->childList;
-        unlinkNode(list, node);
+        releaseNode(node);
         if (childList != nullptr) {
             destroyTree(childList);
         }
+        node = next;
     }
-    HIDE_FROM_USE(list, sizeof(NodeList) + strlen(list->name) + 1);
-    releasePiece(list); // its name too: one piece
+    releaseList(list);
 }
