@@ -55,9 +55,9 @@ static void* carvePiece(size_t size)
         block->live = 0;
         HIDE_FROM_USE(block + 1, blockSize);
         if (needed <= CARVING_BLOCK_SIZE) {
-            if (carving != nullptr && carving->live == 0) {
-                releaseMemory(carving);
-            }
+            // The block carved from so far has pieces still in use (one
+            // without any was emptied and has room): the last of them to be
+            // released releases it.
             carving = block;
         }
         if (block != carving) {
