@@ -2,8 +2,6 @@
 // then "_Total".  stat is read for every process (it gives the name; Thread
 // shares the reading); status, io and the fd directory only when a counter in
 // use needs them.
-#include <cerrno>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include "platform/linux/perf_objects.h"
@@ -204,9 +202,8 @@ void sampleProcesses(unsigned sources, ObjectSample& sample)
     for (int pid : processIds()) {
         int directory = -1;
         if (ownDirectory) {
-            directory = openat(proc, processPath(pid, "").text, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            directory = openDirectoryAt(proc, processPath(pid, "").text);
             if (directory < 0) {
-                resultOfFailedOpen(errno);
                 continue;
             }
         }

@@ -111,9 +111,13 @@ void collectPid(const char* entry, void* context)
 
 } // namespace
 
-ReadResult resultOfFailedOpen(int error)
+int openDirectoryAt(int directoryFd, const char* name)
 {
-    return resultOfError(error);
+    int fd = openat(directoryFd, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        resultOfError(errno);
+    }
+    return fd;
 }
 
 void clearExhaustion()

@@ -40,9 +40,12 @@ enum ReadResult {
 // layer's failure, not "this figure cannot be read": every open and read here
 // notes it, and the call that began the reading (an enumeration, a
 // collection) asks at its end and answers a failure status instead of figures
-// that read like vanished instances.  resultOfFailedOpen classifies, and
-// notes, the errno of an object's own open.
-ReadResult resultOfFailedOpen(int error);
+// that read like vanished instances.
+//
+// Opens the directory `name` under `directoryFd`, for its files to be opened
+// relative to it (a process's own directory, its task directory); -1 when it
+// cannot be, with the failure noted as every open here notes it.
+int openDirectoryAt(int directoryFd, const char* name);
 void clearExhaustion();
 bool exhaustionNoted();
 

@@ -4,8 +4,6 @@
 // collection lists the tasks, and reads each thread's own stat and status when
 // a counter in use needs them.
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include "platform/linux/perf_objects.h"
@@ -108,9 +106,8 @@ void readProcessThreads(int proc, int pid, unsigned sources, ObjectSample& sampl
     }
     // The task directory stays open for its threads' files: each is then one
     // step from it, not three from /proc.
-    int tasks = openat(proc, processPath(pid, "task").text, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int tasks = openDirectoryAt(proc, processPath(pid, "task").text);
     if (tasks < 0) {
-        resultOfFailedOpen(errno);
         return;
     }
     std::vector<int> tids;
