@@ -14,6 +14,23 @@ struct CounterReading {
     int64_t timeNs;
 };
 
+// A reading in the form PDH gives the raw sample of the counter's type
+// (FirstValue, SecondValue), times in units of TIME_BASE per second:
+//   value       the value                      -
+//   fraction    numerator                      denominator
+//   rate        the count                      collection time
+//   percent     busy time                      elapsed time (the base)
+//   elapsed     start time                     collection time
+//   average     sum (a time, or bytes)         events
+//   queue       time summed over requests      collection time
+// The formatted value is PDH's formula for the type applied to two of these.
+struct RawPair {
+    int64_t first;
+    int64_t second;
+};
+const int64_t TIME_BASE = 10000000;  // 100 ns units
+RawPair rawPairOf(const CounterDef& def, const CounterReading& reading);
+
 // The value of a counter from its two latest readings, before formatting.
 struct ComputedValue {
     DWORD status;      // PDH_CSTATUS_VALID_DATA, or why there is no value
@@ -33,7 +50,7 @@ LONG toLongValue(const ComputedValue& value);
 LONGLONG toLargeValue(const ComputedValue& value);
 double toDoubleValue(const ComputedValue& value);
 
-// The winperf counter type that matches a kind, for the optional type output.
+// The winperf counter type of a kind, as PdhGetCounterInfoA reports it.
 DWORD counterTypeOf(CounterKind kind);
 
 #endif
