@@ -25,7 +25,7 @@ double capPercent(double value, bool noCap)
 
 int64_t inTimeBase(int64_t nanoseconds)
 {
-    return nanoseconds / (1000000000 / TIME_BASE);
+    return nanoseconds / (1000000000 / RAW_TIME_BASE);
 }
 
 } // namespace
@@ -43,7 +43,9 @@ RawPair rawPairOf(const CounterDef& def, const CounterReading& reading)
     case KIND_AVERAGE_BULK:
         return RawPair{raw.a, raw.b};
     case KIND_RATE:
-        return RawPair{raw.a, inTimeBase(reading.timeNs)};
+        return RawPair{def.scale == 1.0 ? raw.a
+                                        : static_cast<int64_t>(static_cast<double>(raw.a) * def.scale),
+                       inTimeBase(reading.timeNs)};
     case KIND_PERCENT:
     case KIND_PERCENT_INVERSE:
     case KIND_QUEUE_PERCENT:
@@ -82,7 +84,7 @@ ComputedValue computeCounterValue(const CounterDef& def, const CounterReading& p
                                noCap));
     case KIND_ELAPSED:
         return real(now.second > now.first
-                        ? static_cast<double>(now.second - now.first) / static_cast<double>(TIME_BASE)
+                        ? static_cast<double>(now.second - now.first) / static_cast<double>(RAW_TIME_BASE)
                         : 0.0);
     default:
         break;
@@ -112,7 +114,7 @@ ComputedValue computeCounterValue(const CounterDef& def, const CounterReading& p
             return real(static_cast<double>(delta) / static_cast<double>(base));
         }
         return real(static_cast<double>(delta) /
-                    (static_cast<double>(base) / static_cast<double>(TIME_BASE)));
+                    (static_cast<double>(base) / static_cast<double>(RAW_TIME_BASE)));
     case KIND_AVERAGE_TIMER:
     case KIND_AVERAGE_BULK:
         if (delta < 0 || base < 0) {
@@ -123,7 +125,7 @@ ComputedValue computeCounterValue(const CounterDef& def, const CounterReading& p
             return real(0.0);
         }
         if (def.kind == KIND_AVERAGE_TIMER) {
-            return real(static_cast<double>(delta) / static_cast<double>(TIME_BASE) /
+            return real(static_cast<double>(delta) / static_cast<double>(RAW_TIME_BASE) /
                         static_cast<double>(base));
         }
         return real(static_cast<double>(delta) / static_cast<double>(base));
@@ -190,25 +192,49 @@ DWORD counterTypeOf(CounterKind kind)
 {
     switch (kind) {
     case KIND_VALUE:
-        return 0x00010100;  // PERF_COUNTER_LARGE_RAWCOUNT
+        return PERF_COUNTER_LARGE_RAWCOUNT;
     case KIND_FRACTION:
-        return 0x20020400;  // PERF_RAW_FRACTION
+        return PERF_RAW_FRACTION;
     case KIND_RATE:
-        return 0x10410500;  // PERF_COUNTER_BULK_COUNT
+        return PERF_COUNTER_BULK_COUNT;
     case KIND_PERCENT:
-        return 0x20510500;  // PERF_100NSEC_TIMER
+        return PERF_100NSEC_TIMER;
     case KIND_PERCENT_INVERSE:
-        return 0x21510500;  // PERF_100NSEC_TIMER_INV
+        return PERF_100NSEC_TIMER_INV;
     case KIND_ELAPSED:
-        return 0x30240500;  // PERF_ELAPSED_TIME
+        return PERF_ELAPSED_TIME;
     case KIND_AVERAGE_TIMER:
-        return 0x30020400;  // PERF_AVERAGE_TIMER
+        return PERF_AVERAGE_TIMER;
     case KIND_AVERAGE_BULK:
-        return 0x40020500;  // PERF_AVERAGE_BULK
+        return PERF_AVERAGE_BULK;
     case KIND_QUEUE:
-        return 0x00550500;  // PERF_COUNTER_100NS_QUEUELEN_TYPE
+        return PERF_COUNTER_100NS_QUEUELEN_TYPE;
     case KIND_QUEUE_PERCENT:
-        return 0x20570500;  // PERF_PRECISION_100NS_TIMER
+        return PERF_PRECISION_100NS_TIMER;
     }
     return 0;
+}
+
+RawCounterPair rawCounterPair(const CounterDef& def, const CounterReading& latest, int64_t unixNs)
+{
+    // A FILETIME counts from 1601, 11,644,473,600 s before the Unix epoch.
+    const LONGLONG wallTime = unixNs / 100 + 11644473600LL * RAW_TIME_BASE;
+    RawCounterPair pair = {PDH_CSTATUS_VALID_DATA, 0, 0, wallTime};
+    if (!latest.present) {
+        pair.status = PDH_CSTATUS_NO_INSTANCE;
+        return pair;
+    }
+    if (!latest.raw.valid) {
+        pair.status = PDH_CSTATUS_INVALID_DATA;
+        return pair;
+    }
+    RawPair raw = rawPairOf(def, latest);
+    pair.first = raw.first;
+    pair.second = raw.second;
+    if (def.kind == KIND_ELAPSED) {
+        // The start as Unix time: the collection's time less the same age.
+        pair.second = unixNs / 100;
+        pair.first = pair.second - (raw.second > raw.first ? raw.second - raw.first : 0);
+    }
+    return pair;
 }

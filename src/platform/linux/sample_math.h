@@ -14,6 +14,9 @@ struct CounterReading {
     int64_t timeNs;
 };
 
+// PDH's time base for the raw values of this layer: 100 ns units.
+const LONGLONG RAW_TIME_BASE = 10000000;
+
 // A reading in the form PDH gives the raw sample of the counter's type
 // (FirstValue, SecondValue), times in units of TIME_BASE per second:
 //   value       the value                      -
@@ -28,7 +31,6 @@ struct RawPair {
     int64_t first;
     int64_t second;
 };
-const int64_t TIME_BASE = 10000000;  // 100 ns units
 RawPair rawPairOf(const CounterDef& def, const CounterReading& reading);
 
 // The value of a counter from its two latest readings, before formatting.
@@ -52,5 +54,19 @@ double toDoubleValue(const ComputedValue& value);
 
 // The winperf counter type of a kind, as PdhGetCounterInfoA reports it.
 DWORD counterTypeOf(CounterKind kind);
+
+// A counter's latest raw sample in the form its type has on Windows
+// (PdhGetRawCounterValue; see PDH_RAW_COUNTER in pdh_declarations.h), so that
+// PDH's formula for the type, applied to two of them, gives the value that
+// computeCounterValue gives: rawPairOf's pair, with an elapsed time's start
+// and collection time given as Unix time.
+struct RawCounterPair {
+    DWORD status;       // PDH_CSTATUS_VALID_DATA, or why there is no sample
+    LONGLONG first;
+    LONGLONG second;
+    LONGLONG wallTime;  // the collection's time as a FILETIME (100 ns since 1601)
+};
+// `unixNs` is the wall-clock time of the reading's collection.
+RawCounterPair rawCounterPair(const CounterDef& def, const CounterReading& latest, int64_t unixNs);
 
 #endif
