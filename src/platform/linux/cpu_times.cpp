@@ -98,28 +98,34 @@ bool isSystemWideLine(const char* label, const char* colon)
 
 } // namespace
 
-// The header names the columns ("CPU0 CPU1 ..."; CPUs that are offline have
-// none); the system-wide lines are left out.
-bool readInterruptColumns(InterruptColumns& columns)
+bool readCpuColumns(const char*& p, std::vector<int>& cpus)
 {
-    columns.cpus.clear();
-    columns.haveLocalTimer = false;
-    const std::string* text = procFile(PROC_INTERRUPTS);
-    if (!text) {
-        return false;
-    }
-    const char* p = text->c_str();
+    cpus.clear();
     for (;;) {
         p = skipBlanks(p);
         if (strncmp(p, "CPU", 3) != 0) {
-            break;
+            return true;
         }
         p += 3;
         uint64_t cpu;
         if (!readUnsigned(p, cpu)) {
             return false;
         }
-        columns.cpus.push_back(static_cast<int>(cpu));
+        cpus.push_back(static_cast<int>(cpu));
+    }
+}
+
+// The system-wide lines are left out.
+bool readInterruptColumns(InterruptColumns& columns)
+{
+    columns.haveLocalTimer = false;
+    const std::string* text = procFile(PROC_INTERRUPTS);
+    if (!text) {
+        return false;
+    }
+    const char* p = text->c_str();
+    if (!readCpuColumns(p, columns.cpus)) {
+        return false;
     }
     size_t width = columns.cpus.size();
     columns.sums.assign(width, 0);

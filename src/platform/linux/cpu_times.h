@@ -57,6 +57,10 @@ void setCpuTimes(InstanceSample& instance, const uint64_t* ticks);
 // The busy time of a line, in nanoseconds.
 int64_t cpuBusyNanoseconds(const uint64_t* ticks);
 
+// The heading "CPU0 CPU1 ..." of /proc/interrupts and /proc/softirqs: the
+// CPU of each column (offline CPUs have none).  `p` is left after it.
+bool readCpuColumns(const char*& p, std::vector<int>& cpus);
+
 // Per CPU that has a column in /proc/interrupts: the column summed over the
 // lines that are per CPU, and its figure on the local timer line ("LOC").
 struct InterruptColumns {

@@ -73,22 +73,14 @@ void setIp(InstanceSample& instance, const uint64_t* value, const bool* found)
 
 void sampleIp4(unsigned sources, ObjectSample& sample)
 {
-    InstanceSample& instance = addInstance(sample, ip4Object, "", InstanceIdentity{0, 0});
-    uint64_t value[NAMES];
-    bool found[NAMES];
-    if ((sources & SOURCE_SNMP) && readSnmp("Ip:", ip4Names, NAMES, value, found)) {
-        setIp(instance, value, found);
-    }
+    sampleProtocol(ip4Object, (sources & SOURCE_SNMP) != 0, "Ip:", ip4Names, NAMES, setIp,
+                   sample);
 }
 
 void sampleIp6(unsigned sources, ObjectSample& sample)
 {
-    InstanceSample& instance = addInstance(sample, ip6Object, "", InstanceIdentity{0, 0});
-    uint64_t value[NAMES];
-    bool found[NAMES];
-    if ((sources & SOURCE_SNMP) && readSnmp6(ip6Names, NAMES, value, found)) {
-        setIp(instance, value, found);
-    }
+    sampleProtocol(ip6Object, (sources & SOURCE_SNMP) != 0, nullptr, ip6Names, NAMES, setIp,
+                   sample);
 }
 
 } // namespace

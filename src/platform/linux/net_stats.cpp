@@ -1,8 +1,11 @@
 #include "platform/linux/net_stats.h"
 
 #include <cstring>
+#include <memory>
+#include <vector>
 #include <string>
 
+#include "platform/linux/perf_objects.h"
 #include "platform/linux/procfs.h"
 
 namespace {
@@ -80,4 +83,19 @@ bool readSnmp6(const char* const* names, int count, uint64_t* values, bool* foun
         }
     }
     return true;
+}
+
+void sampleProtocol(const PerfObject& object, bool wanted, const char* snmpPrefix,
+                    const char* const* names, int count,
+                    void (*set)(InstanceSample& instance, const uint64_t* values,
+                                const bool* found),
+                    ObjectSample& sample)
+{
+    InstanceSample& instance = addInstance(sample, object, "", InstanceIdentity{0, 0});
+    std::vector<uint64_t> values(static_cast<size_t>(count));
+    std::unique_ptr<bool[]> found(new bool[static_cast<size_t>(count)]);
+    if (wanted && (snmpPrefix ? readSnmp(snmpPrefix, names, count, values.data(), found.get())
+                              : readSnmp6(names, count, values.data(), found.get()))) {
+        set(instance, values.data(), found.get());
+    }
 }

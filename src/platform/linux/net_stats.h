@@ -15,4 +15,17 @@ bool readSnmp(const char* prefix, const char* const* names, int count, uint64_t*
 // ("Udp6InDatagrams").
 bool readSnmp6(const char* const* names, int count, uint64_t* values, bool* found);
 
+struct InstanceSample;
+struct ObjectSample;
+struct PerfObject;
+
+// Samples an object without instances from one protocol's figures: those of
+// `snmpPrefix` in /proc/net/snmp, or of /proc/net/snmp6 when it is null, read
+// only when `wanted`; `set` turns them into the counters.
+void sampleProtocol(const PerfObject& object, bool wanted, const char* snmpPrefix,
+                    const char* const* names, int count,
+                    void (*set)(InstanceSample& instance, const uint64_t* values,
+                                const bool* found),
+                    ObjectSample& sample);
+
 #endif

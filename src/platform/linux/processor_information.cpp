@@ -114,17 +114,8 @@ bool readSoftirqColumns(std::vector<int>& cpus, std::vector<int64_t>& sums)
         return false;
     }
     const char* p = softirqs->c_str();
-    for (;;) {
-        p = skipBlanks(p);
-        if (strncmp(p, "CPU", 3) != 0) {
-            break;
-        }
-        p += 3;
-        uint64_t cpu;
-        if (!readUnsigned(p, cpu)) {
-            return false;
-        }
-        cpus.push_back(static_cast<int>(cpu));
+    if (!readCpuColumns(p, cpus)) {
+        return false;
     }
     sums.assign(cpus.size(), 0);
     for (p = nextLine(p); *p != '\0'; p = nextLine(p)) {

@@ -44,22 +44,14 @@ void setUdp(InstanceSample& instance, const uint64_t* value, const bool* found)
 
 void sampleUdp4(unsigned sources, ObjectSample& sample)
 {
-    InstanceSample& instance = addInstance(sample, udp4Object, "", InstanceIdentity{0, 0});
-    uint64_t value[NAMES];
-    bool found[NAMES];
-    if ((sources & SOURCE_SNMP) && readSnmp("Udp:", udp4Names, NAMES, value, found)) {
-        setUdp(instance, value, found);
-    }
+    sampleProtocol(udp4Object, (sources & SOURCE_SNMP) != 0, "Udp:", udp4Names, NAMES, setUdp,
+                   sample);
 }
 
 void sampleUdp6(unsigned sources, ObjectSample& sample)
 {
-    InstanceSample& instance = addInstance(sample, udp6Object, "", InstanceIdentity{0, 0});
-    uint64_t value[NAMES];
-    bool found[NAMES];
-    if ((sources & SOURCE_SNMP) && readSnmp6(udp6Names, NAMES, value, found)) {
-        setUdp(instance, value, found);
-    }
+    sampleProtocol(udp6Object, (sources & SOURCE_SNMP) != 0, nullptr, udp6Names, NAMES, setUdp,
+                   sample);
 }
 
 } // namespace

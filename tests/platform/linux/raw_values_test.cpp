@@ -62,7 +62,28 @@ double pdhFormula(DWORD type, const PDH_RAW_COUNTER& before, const PDH_RAW_COUNT
     }
 }
 
-class LinuxRawValuesTest : public LayerTest {};
+class LinuxRawValuesTest : public LayerTest {
+protected:
+    // Adds the paths, collects t0, keeps the raw samples, then collects t1
+    // `seconds` later.
+    std::vector<PDH_HCOUNTER> acrossTrees(const std::vector<std::string>& paths,
+                                          std::vector<RawFetch>& before, double seconds)
+    {
+        PDH_HQUERY query = openQuery();
+        std::vector<PDH_HCOUNTER> counters;
+        for (const std::string& path : paths) {
+            counters.push_back(add(query, path));
+        }
+        collect(query);
+        for (PDH_HCOUNTER counter : counters) {
+            before.push_back(rawOf(counter));
+        }
+        useCrafted("t1");
+        advance(seconds);
+        collect(query);
+        return counters;
+    }
+};
 
 TEST_F(LinuxRawValuesTest, TwoRawSamplesGiveTheFormattedValueOfEveryKind)
 {
@@ -76,19 +97,8 @@ TEST_F(LinuxRawValuesTest, TwoRawSamplesGiveTheFormattedValueOfEveryKind)
         "\\Network Interface(eth0)\\Bytes Received/sec",
         "\\System\\System Up Time",                // an elapsed time
     };
-    PDH_HQUERY query = openQuery();
-    std::vector<PDH_HCOUNTER> counters;
-    for (const std::string& path : paths) {
-        counters.push_back(add(query, path));
-    }
-    collect(query);
     std::vector<RawFetch> before;
-    for (PDH_HCOUNTER counter : counters) {
-        before.push_back(rawOf(counter));
-    }
-    useCrafted("t1");
-    advance(2);
-    collect(query);
+    std::vector<PDH_HCOUNTER> counters = acrossTrees(paths, before, 2);
     for (size_t i = 0; i < counters.size(); ++i) {
         SCOPED_TRACE(paths[i]);
         RawFetch after = rawOf(counters[i]);
@@ -142,19 +152,8 @@ TEST_F(LinuxRawValuesTest, EveryCounterOfEveryObjectFormatsAsPdhsFormulaOfItsRaw
                             (object[1] ? std::string("(") + object[1] + ")" : "") + "\\" + counter);
         }
     }
-    PDH_HQUERY query = openQuery();
-    std::vector<PDH_HCOUNTER> counters;
-    for (const std::string& path : paths) {
-        counters.push_back(add(query, path));
-    }
-    collect(query);
     std::vector<RawFetch> before;
-    for (PDH_HCOUNTER counter : counters) {
-        before.push_back(rawOf(counter));
-    }
-    useCrafted("t1");
-    advance(2.5);
-    collect(query);
+    std::vector<PDH_HCOUNTER> counters = acrossTrees(paths, before, 2.5);
     std::map<DWORD, int> types;
     for (size_t i = 0; i < counters.size(); ++i) {
         SCOPED_TRACE(paths[i]);
