@@ -108,6 +108,14 @@ double prometheusMetricName(const char* objectName, const char* counterName, cha
             break;
         }
     }
+    // "Avg. Disk sec/Read" is seconds per read: Prometheus spells units whole.
+    char* perUnit = strstr(counter, "sec/");
+    if (perUnit != nullptr && (perUnit == counter || perUnit[-1] == ' ') && perUnit[4] != '\0') {
+        char rest[METRIC_NAME_SIZE];
+        snprintf(rest, sizeof rest, "%s", perUnit + 4);
+        snprintf(perUnit, sizeof counter - static_cast<size_t>(perUnit - counter),
+                 "seconds per %s", rest);
+    }
     // The unit goes last, spelled as Prometheus spells it: "% X" is x_percent,
     // "X/sec" x_per_second, "... Time" (elapsed, up) in seconds.
     size_t length = strlen(counter);

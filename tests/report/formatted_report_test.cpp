@@ -207,6 +207,8 @@ TEST(PrometheusMetricName, SnakeCaseInBaseUnitsWithTheUnitLast)
         {"PhysicalDisk", "Avg. Disk Queue Length", "mirekast_physical_disk_avg_disk_queue_length",
          1},
         {"Process", "Elapsed Time", "mirekast_process_elapsed_time_seconds", 1},
+        {"PhysicalDisk", "Avg. Disk sec/Transfer",
+         "mirekast_physical_disk_avg_disk_seconds_per_transfer", 1},
         {"Process", "IO Read Operations/sec", "mirekast_process_io_read_operations_per_second", 1},
         {"Memory", "Free & Zero Page List Bytes", "mirekast_memory_free_zero_page_list_bytes", 1},
         {"Memory", "Available KBytes", "mirekast_memory_available_bytes", 1024},
