@@ -54,7 +54,8 @@ SourceCache cache;
 
 const char* const procFileNames[PROC_FILE_COUNT] = {
     "stat", "uptime", "meminfo", "vmstat", "loadavg", "diskstats",
-    "net/dev", "swaps", "interrupts", "self/mountinfo",
+    "net/dev", "swaps", "interrupts", "self/mountinfo", "softirqs",
+    "net/snmp", "net/snmp6", "net/tcp", "net/tcp6",
 };
 
 bool exhausted = false;

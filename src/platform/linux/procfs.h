@@ -80,6 +80,11 @@ enum ProcFile {
     PROC_SWAPS,
     PROC_INTERRUPTS,
     PROC_MOUNTINFO,
+    PROC_SOFTIRQS,
+    PROC_NET_SNMP,
+    PROC_NET_SNMP6,
+    PROC_NET_TCP,
+    PROC_NET_TCP6,
     PROC_FILE_COUNT
 };
 void beginCollection();
