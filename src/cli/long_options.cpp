@@ -9,7 +9,7 @@
 #include "cli/run_settings.h"
 #include "driver/fatal.h"
 
-LongOptionSettings longOptions = {0, DEFAULT_INTERVAL_MILLIS, FORMAT_TEXT};
+LongOptionSettings longOptions = {0, DEFAULT_INTERVAL_MILLIS, FORMAT_TEXT, false};
 
 enum LongOption { LONG_COUNT, LONG_INTERVAL, LONG_FORMAT, LONG_HELP, LONG_VERSION };
 
@@ -147,6 +147,7 @@ bool parseLongOption(CommandLineState* state, int argc, char** argv, int* index)
     case LONG_VERSION:
         break;
     }
+    longOptions.onSchedule = true;
     return true;
 }
 

@@ -17,6 +17,7 @@ struct LongOptionSettings {
     uint32_t passCount;      // --count; 0: as -r and -r1 say
     uint32_t intervalMillis; // --interval; between passes and the two collections of -r1
     OutputFormat format;     // --format
+    bool onSchedule;         // any of the three given: passes keep the period of --interval
 };
 
 const uint32_t DEFAULT_INTERVAL_MILLIS = 1000;
