@@ -34,7 +34,7 @@ bool parseLongOption(CommandLineState* state, int argc, char** argv, int* index)
 // every other final check has passed.  A failure ends the process, exit 4.
 void checkLongOptions(CommandLineState* state);
 
-// The help text of -h, then the long options and the exit codes; exit 0.
+// The help text of every option, short and long, and the exit codes; exit 0.
 [[noreturn]] void printLongHelp(const char* programName);
 
 #endif
