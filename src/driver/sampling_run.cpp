@@ -60,13 +60,14 @@ static bool morePasses(uint32_t passes)
     return (runSettings.flags & FLAG_REPEAT) != 0;
 }
 
-static void printPass(NodeList* dataTree, NodeList* headerTree, uint32_t passNumber)
+static void printPass(NodeList* dataTree, NodeList* headerTree, const WallTime& stamp,
+                      uint32_t passNumber)
 {
     if (longOptions.format == FORMAT_TEXT) {
         visitTree(dataTree, gatherPerfData, nullptr);
         printReport(dataTree, headerTree);
     } else {
-        printFormattedPass(dataTree, wallClockNow(), passNumber);
+        printFormattedPass(dataTree, stamp, passNumber);
     }
     flushPassOutput();
 }
@@ -79,7 +80,7 @@ static void sampleUntilDone(PDH_HQUERY query, NodeList* dataTree, NodeList* head
     while (!keyPressWaiting() && !ferror(stdout)) {
         collect(query);
         passes++;
-        printPass(dataTree, headerTree, passes);
+        printPass(dataTree, headerTree, WallTime(), passes);
         if (!morePasses(passes)) {
             break;
         }
@@ -104,6 +105,9 @@ static void sampleOnSchedule(PDH_HQUERY query, NodeList* dataTree, NodeList* hea
     PassSchedule schedule = startSchedule(monotonicMillis(), longOptions.intervalMillis);
     uint32_t passes = 0;
     while (!keyPressWaiting() && !ferror(stdout) && heldEndingSignal() == 0) {
+        // Stamped as the collection starts: when it was due, however long
+        // the machine takes to answer it.
+        WallTime stamp = !ahead && longOptions.format != FORMAT_TEXT ? wallClockNow() : WallTime();
         PDH_STATUS status = PdhCollectQueryData(query);
         pdhDebug(status, "main");
         if (ahead) {
@@ -113,7 +117,7 @@ static void sampleOnSchedule(PDH_HQUERY query, NodeList* dataTree, NodeList* hea
                 break;
             }
             passes++;
-            printPass(dataTree, headerTree, passes);
+            printPass(dataTree, headerTree, stamp, passes);
             if (!morePasses(passes)) {
                 break;
             }
