@@ -62,6 +62,20 @@ std::string lines(const std::vector<std::string>& texts)
     return text;
 }
 
+// The record of a run on the schedule of the long options that collects once
+// at the start and once after a sleep until each of `dueTimes`, then ends.
+std::string scheduledCalls(const std::vector<int>& dueTimes)
+{
+    std::vector<std::string> calls = {"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
+                                      "PdhCollectQueryData"};
+    for (int due : dueTimes) {
+        calls.insert(calls.end(), {"sleepUntilMillis " + std::to_string(due), "keyPressWaiting",
+                                   "PdhCollectQueryData"});
+    }
+    calls.insert(calls.end(), {"endConsoleSampling", "PdhCloseQuery"});
+    return lines(calls);
+}
+
 // The list, the long list and -a beside a set are whole-program cases of
 // tests/data/golden (golden_test.cpp); here, the calls behind one of them.
 TEST(SamplingRun, AllObjectsCollectOnceWithTheConsoleSetUpAround)
@@ -131,11 +145,7 @@ TEST(SamplingRun, CountTakesThatManyPassesAnIntervalApartAndEnds)
                            expectedOut("rates-after-two-collections"));
     // Each pass is due an interval after the one before on the run's own
     // clock; no sleep after the last pass.
-    EXPECT_EQ(run.err,
-              lines({"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
-                     "PdhCollectQueryData", "sleepUntilMillis 200", "keyPressWaiting",
-                     "PdhCollectQueryData", "sleepUntilMillis 400", "keyPressWaiting",
-                     "PdhCollectQueryData", "endConsoleSampling", "PdhCloseQuery"}));
+    EXPECT_EQ(run.err, scheduledCalls({200, 400}));
     EXPECT_EQ(run.exitCode, 0);
 }
 
@@ -145,9 +155,7 @@ TEST(SamplingRun, CountBoundsRepeatAndAKeyStillEndsItEarly)
     const std::vector<std::string> args = {"-r", "--count=2", "-s", "{Memory", "-i", "*", "-c",
                                            "Pages/sec}"};
     ChildResult run = runRecorded(args);
-    EXPECT_EQ(run.err, lines({"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
-                              "PdhCollectQueryData", "sleepUntilMillis 1000", "keyPressWaiting",
-                              "PdhCollectQueryData", "endConsoleSampling", "PdhCloseQuery"}));
+    EXPECT_EQ(run.err, scheduledCalls({1000}));
     EXPECT_EQ(run.exitCode, 0);
 
     scripted::keyWaitingFromPoll(2);
@@ -175,27 +183,18 @@ TEST(SamplingRun, RepeatOnceWithCountSharesACollectionBetweenNeighbouringPasses)
         EXPECT_EQ(run.out, expectedOut("rates-after-two-collections") +
                                expectedOut("rates-after-two-collections") +
                                expectedOut("rates-after-two-collections"));
-        EXPECT_EQ(run.err,
-                  lines({"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
-                         "PdhCollectQueryData", "sleepUntilMillis 500", "keyPressWaiting",
-                         "PdhCollectQueryData", "sleepUntilMillis 1000", "keyPressWaiting",
-                         "PdhCollectQueryData", "sleepUntilMillis 1500", "keyPressWaiting",
-                         "PdhCollectQueryData", "endConsoleSampling", "PdhCloseQuery"}));
+        EXPECT_EQ(run.err, scheduledCalls({500, 1000, 1500}));
         EXPECT_EQ(run.exitCode, 0);
     }
 
     // Alone, or with --interval alone, one pass of two collections.
-    for (const char* interval : {"1", "0.3"}) {
+    for (int millis : {1000, 300}) {
         scriptMachine();
         std::vector<std::string> args = set;
-        args.insert(args.end(), {"-r1", "--interval", interval});
+        args.insert(args.end(), {"-r1", "--interval", millis == 1000 ? "1" : "0.3"});
         ChildResult run = runRecorded(args);
         EXPECT_EQ(run.out, expectedOut("rates-after-two-collections"));
-        EXPECT_EQ(run.err, lines({"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
-                                  "PdhCollectQueryData",
-                                  std::string("sleepUntilMillis ") + (interval[0] == '1' ? "1000" : "300"),
-                                  "keyPressWaiting", "PdhCollectQueryData", "endConsoleSampling",
-                                  "PdhCloseQuery"}));
+        EXPECT_EQ(run.err, scheduledCalls({millis}));
     }
 }
 
@@ -208,12 +207,7 @@ TEST(SamplingRun, APassThatOverrunsStartsTheNextAtOnceAndSkipsThePeriodsItMissed
                                    "--count", "4", "--interval", "0.2"});
     // Pass 2, due at 200, ends at 700: pass 3 belongs to the period begun at
     // 600 and starts at once; pass 4 is due at 800, on the grid.
-    EXPECT_EQ(run.err,
-              lines({"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
-                     "PdhCollectQueryData", "sleepUntilMillis 200", "keyPressWaiting",
-                     "PdhCollectQueryData", "sleepUntilMillis 600", "keyPressWaiting",
-                     "PdhCollectQueryData", "sleepUntilMillis 800", "keyPressWaiting",
-                     "PdhCollectQueryData", "endConsoleSampling", "PdhCloseQuery"}));
+    EXPECT_EQ(run.err, scheduledCalls({200, 600, 800}));
     EXPECT_EQ(run.out, "Memory : UNNAMED : Pages/sec = 7\n"
                        "Memory : UNNAMED : Pages/sec = 7\n"
                        "Memory : UNNAMED : Pages/sec = 7\n"
