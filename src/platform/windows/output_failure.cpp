@@ -14,3 +14,8 @@ bool outputReaderWentAway(int error)
     return error == EPIPE || systemError == ERROR_BROKEN_PIPE || systemError == ERROR_NO_DATA ||
            systemError == ERROR_PIPE_NOT_CONNECTED;
 }
+
+// A write to a closed pipe fails here without a signal.
+void failWritesToClosedPipe()
+{
+}
