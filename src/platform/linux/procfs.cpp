@@ -141,6 +141,11 @@ void setSysRoot(const char* path)
     setRoot(sysRoot, path);
 }
 
+bool procIsLive()
+{
+    return procRoot.path == "/proc";
+}
+
 int procDirectory()
 {
     return rootDirectory(procRoot);

@@ -16,6 +16,10 @@ struct statvfs;
 void setProcRoot(const char* path);
 void setSysRoot(const char* path);
 
+// Whether the proc root is the system's own /proc (not a test's tree), so
+// that the kernel may be asked directly for what its files tell.
+bool procIsLive();
+
 // Descriptors of the two roots, opened on first use; -1 when unavailable.
 int procDirectory();
 int sysDirectory();
