@@ -149,6 +149,17 @@ static const EscapeRule HELP_ESCAPES[] = {
     {'\\', "\\\\"}, {'\n', "\\n"}, {0, nullptr},
 };
 
+// The "#N" of an instance: the instances of its name that follow it.
+static uint32_t instanceIndex(const Node* instance)
+{
+    uint32_t index = 0;
+    for (const Node* later = instance->next;
+         later != nullptr && strcmp(later->name, instance->name) == 0; later = later->next) {
+        index++;
+    }
+    return index;
+}
+
 // Whether an object node before `object` in the same run of its name already
 // has a sample of `counterName` for an instance of that name and index: two
 // sets on one object may name the same counter, and a series may appear once.
