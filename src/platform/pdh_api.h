@@ -17,8 +17,10 @@
 #include "platform/pdh_declarations.h"
 
 using pdh_own::BOOL;
+using pdh_own::BOOLEAN;
 using pdh_own::DWORD;
 using pdh_own::DWORD_PTR;
+using pdh_own::FILETIME;
 using pdh_own::HANDLE;
 using pdh_own::LONG;
 using pdh_own::LONGLONG;
@@ -26,11 +28,15 @@ using pdh_own::LPCSTR;
 using pdh_own::LPCWSTR;
 using pdh_own::LPDWORD;
 using pdh_own::LPSTR;
+using pdh_own::PDH_COUNTER_INFO_A;
 using pdh_own::PDH_FMT_COUNTERVALUE;
 using pdh_own::PDH_HCOUNTER;
 using pdh_own::PDH_HQUERY;
+using pdh_own::PDH_RAW_COUNTER;
 using pdh_own::PDH_STATUS;
+using pdh_own::PPDH_COUNTER_INFO_A;
 using pdh_own::PPDH_FMT_COUNTERVALUE;
+using pdh_own::PPDH_RAW_COUNTER;
 using pdh_own::PZZSTR;
 
 #ifndef TRUE
@@ -52,6 +58,9 @@ pdh_own::AddCounterACall PdhAddCounterA;
 pdh_own::CollectQueryDataCall PdhCollectQueryData;
 pdh_own::GetFormattedCounterValueCall PdhGetFormattedCounterValue;
 pdh_own::CloseQueryCall PdhCloseQuery;
+pdh_own::GetCounterInfoACall PdhGetCounterInfoA;
+pdh_own::GetRawCounterValueCall PdhGetRawCounterValue;
+pdh_own::GetCounterTimeBaseCall PdhGetCounterTimeBase;
 
 #endif
 

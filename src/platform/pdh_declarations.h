@@ -19,6 +19,7 @@ typedef int32_t LONG;
 typedef uint32_t DWORD;
 typedef int64_t LONGLONG;
 typedef int BOOL;
+typedef unsigned char BOOLEAN;
 typedef DWORD* LPDWORD;
 typedef const char* LPCSTR;
 typedef char* LPSTR;
@@ -42,6 +43,62 @@ typedef struct _PDH_FMT_COUNTERVALUE {
     };
 } PDH_FMT_COUNTERVALUE, *PPDH_FMT_COUNTERVALUE;
 
+typedef struct _FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+} FILETIME, *PFILETIME;
+
+// One raw sample of a counter.  What FirstValue and SecondValue hold depends
+// on the counter's type (winperf.h); the Linux and scripted layers fill them
+// as Windows does for that type, with a time base of 10,000,000 per second:
+// - raw counts and values (PERF_COUNTER_LARGE_RAWCOUNT): FirstValue;
+// - rates (PERF_COUNTER_BULK_COUNT): FirstValue the count, SecondValue the
+//   collection time in the time base;
+// - times (PERF_100NSEC_TIMER, _INV, PERF_PRECISION_100NS_TIMER,
+//   PERF_COUNTER_100NS_QUEUELEN_TYPE): FirstValue the time in 100 ns units,
+//   SecondValue the elapsed time base in 100 ns units;
+// - averages (PERF_AVERAGE_TIMER, PERF_AVERAGE_BULK): FirstValue the sum
+//   (in time-base units for a timer), SecondValue the count;
+// - fractions (PERF_RAW_FRACTION): FirstValue over SecondValue;
+// - elapsed times (PERF_ELAPSED_TIME): FirstValue the start and SecondValue
+//   the collection time, both in the time base since the Unix epoch.
+// TimeStamp is the collection's wall-clock time as a FILETIME.
+typedef struct _PDH_RAW_COUNTER {
+    DWORD CStatus;
+    FILETIME TimeStamp;
+    LONGLONG FirstValue;
+    LONGLONG SecondValue;
+    DWORD MultiCount;
+} PDH_RAW_COUNTER, *PPDH_RAW_COUNTER;
+
+// What PdhGetCounterInfoA tells of a counter.  The strings point into the
+// buffer after the record; the caller sizes the buffer with a first call.
+typedef struct _PDH_COUNTER_INFO_A {
+    DWORD dwLength;
+    DWORD dwType;
+    DWORD CVersion;
+    DWORD CStatus;
+    LONG lScale;
+    LONG lDefaultScale;
+    DWORD_PTR dwUserData;
+    DWORD_PTR dwQueryUserData;
+    LPSTR szFullPath;
+    union {
+        // The SDK's union also holds two path records laid out like this one;
+        // this is the member the program reads.
+        struct {
+            LPSTR szMachineName;
+            LPSTR szObjectName;
+            LPSTR szInstanceName;
+            LPSTR szParentInstance;
+            DWORD dwInstanceIndex;
+            LPSTR szCounterName;
+        };
+    };
+    LPSTR szExplainText;
+    DWORD DataBuffer[1];
+} PDH_COUNTER_INFO_A, *PPDH_COUNTER_INFO_A;
+
 // The calls, as function types; pdh_api.h declares PdhEnumObjectsA and the
 // others with them.
 typedef PDH_STATUS EnumObjectsACall(LPCSTR szDataSource, LPCSTR szMachineName,
@@ -60,6 +117,11 @@ typedef PDH_STATUS CollectQueryDataCall(PDH_HQUERY hQuery);
 typedef PDH_STATUS GetFormattedCounterValueCall(PDH_HCOUNTER hCounter, DWORD dwFormat,
                                                 LPDWORD lpdwType, PPDH_FMT_COUNTERVALUE pValue);
 typedef PDH_STATUS CloseQueryCall(PDH_HQUERY hQuery);
+typedef PDH_STATUS GetCounterInfoACall(PDH_HCOUNTER hCounter, BOOLEAN bRetrieveExplainText,
+                                       LPDWORD pdwBufferSize, PPDH_COUNTER_INFO_A lpBuffer);
+typedef PDH_STATUS GetRawCounterValueCall(PDH_HCOUNTER hCounter, LPDWORD lpdwType,
+                                          PPDH_RAW_COUNTER pValue);
+typedef PDH_STATUS GetCounterTimeBaseCall(PDH_HCOUNTER hCounter, LONGLONG* pTimeBase);
 
 }  // namespace pdh_own
 
@@ -84,6 +146,32 @@ typedef PDH_STATUS CloseQueryCall(PDH_HQUERY hQuery);
     X(PERF_DETAIL_ADVANCED, int, 200)                     \
     X(PERF_DETAIL_EXPERT, int, 300)                       \
     X(PERF_DETAIL_WIZARD, int, 400)                       \
+    /* Counter types (winperf.h). */                      \
+    X(PERF_COUNTER_RAWCOUNT_HEX, DWORD, 0x00000000)       \
+    X(PERF_COUNTER_LARGE_RAWCOUNT_HEX, DWORD, 0x00000100) \
+    X(PERF_COUNTER_RAWCOUNT, DWORD, 0x00010000)           \
+    X(PERF_COUNTER_LARGE_RAWCOUNT, DWORD, 0x00010100)     \
+    X(PERF_COUNTER_DELTA, DWORD, 0x00400400)              \
+    X(PERF_COUNTER_LARGE_DELTA, DWORD, 0x00400500)        \
+    X(PERF_COUNTER_COUNTER, DWORD, 0x10410400)            \
+    X(PERF_COUNTER_BULK_COUNT, DWORD, 0x10410500)         \
+    X(PERF_COUNTER_TIMER, DWORD, 0x20410500)              \
+    X(PERF_COUNTER_TIMER_INV, DWORD, 0x21410500)          \
+    X(PERF_100NSEC_TIMER, DWORD, 0x20510500)              \
+    X(PERF_100NSEC_TIMER_INV, DWORD, 0x21510500)          \
+    X(PERF_PRECISION_100NS_TIMER, DWORD, 0x20570500)      \
+    X(PERF_COUNTER_QUEUELEN_TYPE, DWORD, 0x00450400)      \
+    X(PERF_COUNTER_LARGE_QUEUELEN_TYPE, DWORD, 0x00450500) \
+    X(PERF_COUNTER_100NS_QUEUELEN_TYPE, DWORD, 0x00550500) \
+    X(PERF_RAW_FRACTION, DWORD, 0x20020400)               \
+    X(PERF_LARGE_RAW_FRACTION, DWORD, 0x20020500)         \
+    X(PERF_SAMPLE_FRACTION, DWORD, 0x20C20400)            \
+    X(PERF_AVERAGE_TIMER, DWORD, 0x30020400)              \
+    X(PERF_AVERAGE_BULK, DWORD, 0x40020500)               \
+    X(PERF_ELAPSED_TIME, DWORD, 0x30240500)               \
+    X(PERF_RAW_BASE, DWORD, 0x40030403)                   \
+    X(PERF_LARGE_RAW_BASE, DWORD, 0x40030503)             \
+    X(PERF_AVERAGE_BASE, DWORD, 0x40030402)               \
     /* Status values (pdhmsg.h). */                       \
     X(PDH_CSTATUS_VALID_DATA, DWORD, 0x00000000)          \
     X(PDH_CSTATUS_NEW_DATA, DWORD, 0x00000001)            \

@@ -141,4 +141,81 @@ TEST_F(ScriptedLayerTest, TheConsoleAnswersFromTheScriptAndRecordsInOrder)
     EXPECT_EQ(scripted::sleeps().size(), 0u);
 }
 
+TEST_F(ScriptedLayerTest, CounterTypesAndRawSamplesAnswerFromTheScript)
+{
+    scripted::findObject("Process")->twoSampleCounters = {"% Processor Time"};
+    scripted::setCounterType("Process", "ID Process", PERF_COUNTER_RAWCOUNT);
+    scripted::setRawValues("\\Process(sh#1)\\% Processor Time",
+                           {scripted::raw(100, 1000), scripted::rawFailure(PDH_CSTATUS_NO_INSTANCE),
+                            scripted::raw(300, 3000, 2)});
+    scripted::setValues("\\Process(sh)\\ID Process", {scripted::fullValue(42.9)});
+    PDH_HQUERY query = nullptr;
+    ASSERT_EQ(PdhOpenQueryA(nullptr, 0, &query), 0);
+    PDH_HCOUNTER time = nullptr;
+    PDH_HCOUNTER pid = nullptr;
+    PDH_HCOUNTER memory = nullptr;
+    ASSERT_EQ(PdhAddCounterA(query, "\\Process(sh#1)\\% Processor Time", 7, &time), 0);
+    ASSERT_EQ(PdhAddCounterA(query, "\\Process(sh)\\ID Process", 0, &pid), 0);
+    ASSERT_EQ(PdhAddCounterA(query, "\\Memory\\Available Bytes", 0, &memory), 0);
+
+    // The type, the path's parts and the size first asked for.
+    DWORD size = 0;
+    ASSERT_TRUE(pdhStatusIs(PdhGetCounterInfoA(time, FALSE, &size, nullptr), PDH_MORE_DATA));
+    std::vector<char> buffer(size);
+    auto* info = reinterpret_cast<PDH_COUNTER_INFO_A*>(buffer.data());
+    DWORD small = size - 1;
+    EXPECT_TRUE(pdhStatusIs(PdhGetCounterInfoA(time, FALSE, &small, info), PDH_MORE_DATA));
+    EXPECT_EQ(small, size);
+    ASSERT_EQ(PdhGetCounterInfoA(time, FALSE, &size, info), 0);
+    EXPECT_EQ(info->dwType, PERF_COUNTER_BULK_COUNT);
+    EXPECT_EQ(info->dwUserData, 7u);
+    EXPECT_STREQ(info->szObjectName, "Process");
+    EXPECT_STREQ(info->szInstanceName, "sh");
+    EXPECT_EQ(info->dwInstanceIndex, 1u);
+    EXPECT_STREQ(info->szCounterName, "% Processor Time");
+
+    DWORD type = 0;
+    PDH_RAW_COUNTER raw;
+    EXPECT_TRUE(pdhStatusIs(PdhGetRawCounterValue(time, &type, &raw), PDH_INVALID_DATA));
+    EXPECT_EQ(raw.CStatus, PDH_CSTATUS_INVALID_DATA);
+
+    std::vector<PDH_STATUS> statuses;
+    std::vector<LONGLONG> firsts;
+    for (int k = 1; k <= 3; ++k) {
+        ASSERT_EQ(PdhCollectQueryData(query), 0);
+        statuses.push_back(PdhGetRawCounterValue(time, &type, &raw));
+        firsts.push_back(raw.FirstValue);
+    }
+    EXPECT_EQ(statuses, (std::vector<PDH_STATUS>{0, static_cast<PDH_STATUS>(PDH_CSTATUS_NO_INSTANCE), 0}));
+    EXPECT_EQ(firsts[0], 100);
+    EXPECT_EQ(raw.SecondValue, 3000);
+    EXPECT_EQ(raw.MultiCount, 2u);
+    EXPECT_EQ(type, PERF_COUNTER_BULK_COUNT);
+
+    // Unscripted raw samples: the formatted value, at the collection's time.
+    ASSERT_EQ(PdhGetRawCounterValue(pid, &type, &raw), 0);
+    EXPECT_EQ(type, PERF_COUNTER_RAWCOUNT);
+    EXPECT_EQ(raw.FirstValue, 42);
+    EXPECT_EQ(raw.SecondValue, scripted::collectionTime(3));
+    ASSERT_EQ(PdhGetRawCounterValue(memory, &type, &raw), 0);
+    EXPECT_EQ(type, PERF_COUNTER_LARGE_RAWCOUNT);
+    uint64_t fileTime = (static_cast<uint64_t>(raw.TimeStamp.dwHighDateTime) << 32) |
+                        raw.TimeStamp.dwLowDateTime;
+    EXPECT_EQ(fileTime, static_cast<uint64_t>(scripted::collectionTime(3)) +
+                            11644473600ULL * 10000000ULL);
+    LONGLONG timeBase = 0;
+    EXPECT_EQ(PdhGetCounterTimeBase(memory, &timeBase), 0);
+    EXPECT_EQ(timeBase, 10000000);
+
+    // A missing instance, and failures by call number.
+    scripted::findObject("Process")->instances = {"sh"};
+    EXPECT_TRUE(pdhStatusIs(PdhGetRawCounterValue(time, &type, &raw), PDH_INVALID_DATA));
+    EXPECT_EQ(raw.CStatus, PDH_CSTATUS_NO_INSTANCE);
+    scripted::answerCall(scripted::GET_RAW_VALUE, scripted::callCount(scripted::GET_RAW_VALUE) + 1,
+                         PDH_INVALID_HANDLE);
+    EXPECT_TRUE(pdhStatusIs(PdhGetRawCounterValue(pid, &type, &raw), PDH_INVALID_HANDLE));
+    EXPECT_EQ(PdhCloseQuery(query), 0);
+    EXPECT_TRUE(pdhStatusIs(PdhGetCounterTimeBase(memory, &timeBase), PDH_INVALID_HANDLE));
+}
+
 } // namespace

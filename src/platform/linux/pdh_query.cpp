@@ -491,6 +491,97 @@ PDH_STATUS PdhGetFormattedCounterValue(PDH_HCOUNTER hCounter, DWORD dwFormat, LP
     return ERROR_SUCCESS;
 }
 
+PDH_STATUS PdhGetCounterInfoA(PDH_HCOUNTER hCounter, BOOLEAN bRetrieveExplainText,
+                              LPDWORD pdwBufferSize, PPDH_COUNTER_INFO_A lpBuffer)
+{
+    (void)bRetrieveExplainText;
+    const LinuxCounter* live = liveCounter(hCounter);
+    if (!live) {
+        return status(PDH_INVALID_HANDLE);
+    }
+    if (!pdwBufferSize) {
+        return status(PDH_INVALID_ARGUMENT);
+    }
+    const ObjectState& state = live->query->objects[live->state];
+    const CounterDef& def = state.object->counters[live->counter];
+    const InstanceKey* key = live->key != NO_KEY ? &state.keys[live->key] : nullptr;
+    // The record, then its strings: object, instance and counter.
+    const char* object = state.object->name;
+    const char* instance = key ? key->name.c_str() : nullptr;
+    size_t needed = sizeof(PDH_COUNTER_INFO_A) + strlen(object) + 1 +
+                    (instance ? strlen(instance) + 1 : 0) + strlen(def.name) + 1;
+    if (!lpBuffer || *pdwBufferSize < needed) {
+        *pdwBufferSize = static_cast<DWORD>(needed);
+        return status(PDH_MORE_DATA);
+    }
+    memset(lpBuffer, 0, sizeof(PDH_COUNTER_INFO_A));
+    char* text = reinterpret_cast<char*>(lpBuffer) + sizeof(PDH_COUNTER_INFO_A);
+    auto place = [&text](const char* from) {
+        char* at = text;
+        size_t length = strlen(from) + 1;
+        memcpy(at, from, length);
+        text += length;
+        return at;
+    };
+    lpBuffer->dwLength = static_cast<DWORD>(needed);
+    lpBuffer->dwType = counterTypeOf(def.kind);
+    lpBuffer->CStatus = PDH_CSTATUS_VALID_DATA;
+    lpBuffer->szObjectName = place(object);
+    lpBuffer->szInstanceName = instance ? place(instance) : nullptr;
+    lpBuffer->dwInstanceIndex = key ? static_cast<DWORD>(key->index) : 0;
+    lpBuffer->szCounterName = place(def.name);
+    *pdwBufferSize = static_cast<DWORD>(needed);
+    return ERROR_SUCCESS;
+}
+
+PDH_STATUS PdhGetRawCounterValue(PDH_HCOUNTER hCounter, LPDWORD lpdwType, PPDH_RAW_COUNTER pValue)
+{
+    const LinuxCounter* live = liveCounter(hCounter);
+    if (!live) {
+        return status(PDH_INVALID_HANDLE);
+    }
+    if (!pValue) {
+        return status(PDH_INVALID_ARGUMENT);
+    }
+    const LinuxCounter& counter = *live;
+    const ObjectState& state = counter.query->objects[counter.state];
+    const CounterDef& def = state.object->counters[counter.counter];
+    if (lpdwType) {
+        *lpdwType = counterTypeOf(def.kind);
+    }
+    memset(pValue, 0, sizeof(*pValue));
+    if (counter.collections == 0) {
+        pValue->CStatus = PDH_CSTATUS_INVALID_DATA;
+        return status(PDH_INVALID_DATA);
+    }
+    const InstanceKey* key = counter.key != NO_KEY ? &state.keys[counter.key] : nullptr;
+    CounterReading latest = readingIn(counter, state.latest, key ? key->position : NO_POSITION);
+    RawCounterPair pair = rawCounterPair(def, latest, unixNanosecondsOf(latest.timeNs));
+    pValue->CStatus = pair.status;
+    if (pair.status != PDH_CSTATUS_VALID_DATA) {
+        return status(PDH_INVALID_DATA);
+    }
+    pValue->FirstValue = pair.first;
+    pValue->SecondValue = pair.second;
+    pValue->MultiCount = 1;
+    uint64_t fileTime = static_cast<uint64_t>(pair.wallTime);
+    pValue->TimeStamp.dwLowDateTime = static_cast<DWORD>(fileTime);
+    pValue->TimeStamp.dwHighDateTime = static_cast<DWORD>(fileTime >> 32);
+    return ERROR_SUCCESS;
+}
+
+PDH_STATUS PdhGetCounterTimeBase(PDH_HCOUNTER hCounter, LONGLONG* pTimeBase)
+{
+    if (!liveCounter(hCounter)) {
+        return status(PDH_INVALID_HANDLE);
+    }
+    if (!pTimeBase) {
+        return status(PDH_INVALID_ARGUMENT);
+    }
+    *pTimeBase = RAW_TIME_BASE;
+    return ERROR_SUCCESS;
+}
+
 PDH_STATUS PdhCloseQuery(PDH_HQUERY hQuery)
 {
     if (!isLiveQuery(hQuery)) {

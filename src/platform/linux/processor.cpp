@@ -33,12 +33,15 @@ const CounterDef counters[] = {
 
 enum { USER, NICE, SYSTEM, IDLE, IOWAIT, IRQ, SOFTIRQ, STEAL, COLUMNS };
 
+// The times in nanoseconds, as every time of the layer is kept: their raw
+// samples are then times that a consumer can take as seconds.
 void setTimes(InstanceSample& instance, const uint64_t* ticks)
 {
+    const int64_t perTick = nanosecondsPerTick();
     int64_t column[COLUMNS];
     int64_t total = 0;
     for (int i = 0; i < COLUMNS; ++i) {
-        column[i] = toSigned(ticks[i]);
+        column[i] = toSigned(ticks[i]) * perTick;
         total += column[i];
     }
     int64_t idle = column[IDLE] + column[IOWAIT];

@@ -160,6 +160,14 @@ int64_t sampleClockNanoseconds()
     return sampleClock();
 }
 
+int64_t unixNanosecondsOf(int64_t sampleNs)
+{
+    struct timespec wall;
+    clock_gettime(CLOCK_REALTIME, &wall);
+    int64_t now = sampleClock();
+    return static_cast<int64_t>(wall.tv_sec) * 1000000000 + wall.tv_nsec - (now - sampleNs);
+}
+
 void setStatvfsFunction(StatvfsFunction function)
 {
     statvfsFunction = function ? function : statvfs;

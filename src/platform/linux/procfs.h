@@ -24,6 +24,9 @@ int sysDirectory();
 // test installs its own; null restores it).
 void setSampleClock(int64_t (*clock)());
 int64_t sampleClockNanoseconds();
+// The wall-clock time (nanoseconds since the Unix epoch) of a time of the
+// sample clock, from the two clocks read now.
+int64_t unixNanosecondsOf(int64_t sampleNs);
 
 // statvfs, replaceable by tests, whose mount points are not real.
 typedef int (*StatvfsFunction)(const char* path, struct statvfs* figures);

@@ -145,3 +145,43 @@ DWORD counterTypeOf(CounterKind kind)
     }
     return 0;
 }
+
+RawCounterPair rawCounterPair(const CounterDef& def, const CounterReading& latest, int64_t unixNs)
+{
+    // A FILETIME counts from 1601, 11,644,473,600 s before the Unix epoch.
+    const LONGLONG wallTime = unixNs / 100 + 11644473600LL * RAW_TIME_BASE;
+    RawCounterPair pair = {PDH_CSTATUS_VALID_DATA, 0, 0, wallTime};
+    if (!latest.present) {
+        pair.status = PDH_CSTATUS_NO_INSTANCE;
+        return pair;
+    }
+    if (!latest.raw.valid) {
+        pair.status = PDH_CSTATUS_INVALID_DATA;
+        return pair;
+    }
+    const RawValue& now = latest.raw;
+    switch (def.kind) {
+    case KIND_VALUE:
+        pair.first = toLargeValue(computeCounterValue(def, latest, latest, true));
+        break;
+    case KIND_FRACTION:
+        pair.first = now.a;
+        pair.second = now.b;
+        break;
+    case KIND_RATE:
+        pair.first = static_cast<LONGLONG>(static_cast<double>(now.a) * def.scale);
+        pair.second = latest.timeNs / 100;
+        break;
+    case KIND_PERCENT:
+    case KIND_PERCENT_INVERSE:
+        pair.first = now.a / 100;
+        pair.second = now.b / 100;
+        break;
+    case KIND_ELAPSED:
+        // The start as Unix time: the collection's time less the age.
+        pair.second = unixNs / 100;
+        pair.first = pair.second - (now.a > now.b ? (now.a - now.b) / 100 : 0);
+        break;
+    }
+    return pair;
+}

@@ -33,7 +33,25 @@ LONG toLongValue(const ComputedValue& value);
 LONGLONG toLargeValue(const ComputedValue& value);
 double toDoubleValue(const ComputedValue& value);
 
-// The winperf counter type that matches a kind, for the optional type output.
+// The winperf counter type that matches a kind (PdhGetCounterInfoA).
 DWORD counterTypeOf(CounterKind kind);
+
+// PDH's time base for the raw values of this layer: 100 ns units.
+const LONGLONG RAW_TIME_BASE = 10000000;
+
+// A counter's latest raw sample in the form its type has on Windows
+// (PdhGetRawCounterValue; see PDH_RAW_COUNTER in pdh_declarations.h), so that
+// PDH's formula for the type, applied to two of them, gives the value that
+// computeCounterValue gives.  The two-sample kinds take their time from the
+// reading's pair: a percent kind's a and b, and an elapsed kind's a and b,
+// are nanoseconds.
+struct RawCounterPair {
+    DWORD status;       // PDH_CSTATUS_VALID_DATA, or why there is no sample
+    LONGLONG first;
+    LONGLONG second;
+    LONGLONG wallTime;  // the collection's time as a FILETIME (100 ns since 1601)
+};
+// `unixNs` is the wall-clock time of the reading's collection.
+RawCounterPair rawCounterPair(const CounterDef& def, const CounterReading& latest, int64_t unixNs);
 
 #endif

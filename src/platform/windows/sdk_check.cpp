@@ -11,12 +11,27 @@
 
 namespace {
 
-constexpr bool formattedValuesAgree();
+// The records that both sides declare, compared member by member below.
+template <typename Ours, typename Sdk>
+constexpr bool isRecordPair = false;
+template <>
+constexpr bool isRecordPair<pdh_own::PDH_FMT_COUNTERVALUE, ::PDH_FMT_COUNTERVALUE> = true;
+template <>
+constexpr bool isRecordPair<pdh_own::FILETIME, ::FILETIME> = true;
+template <>
+constexpr bool isRecordPair<pdh_own::PDH_RAW_COUNTER, ::PDH_RAW_COUNTER> = true;
+template <>
+constexpr bool isRecordPair<pdh_own::PDH_COUNTER_INFO_A, ::PDH_COUNTER_INFO_A> = true;
+
+constexpr bool recordsAgree(const pdh_own::PDH_FMT_COUNTERVALUE*, const ::PDH_FMT_COUNTERVALUE*);
+constexpr bool recordsAgree(const pdh_own::FILETIME*, const ::FILETIME*);
+constexpr bool recordsAgree(const pdh_own::PDH_RAW_COUNTER*, const ::PDH_RAW_COUNTER*);
+constexpr bool recordsAgree(const pdh_own::PDH_COUNTER_INFO_A*, const ::PDH_COUNTER_INFO_A*);
 
 // Two types agree when they are the same, or are integers of the same size,
-// signedness and constness, or pointers to types that agree, or both are the
-// formatted value and agree member by member.  The SDK's DWORD is an unsigned
-// long, ours a uint32_t: both are 32 bits on Windows.
+// signedness and constness, or pointers to (or arrays of as many) types that
+// agree, or records that agree member by member.  The SDK's DWORD is an
+// unsigned long, ours a uint32_t: both are 32 bits on Windows.
 template <typename Ours, typename Sdk>
 constexpr bool agree()
 {
@@ -24,12 +39,16 @@ constexpr bool agree()
         return true;
     } else if constexpr (std::is_pointer_v<Ours> && std::is_pointer_v<Sdk>) {
         return agree<std::remove_pointer_t<Ours>, std::remove_pointer_t<Sdk>>();
+    } else if constexpr (std::is_array_v<Ours> && std::is_array_v<Sdk>) {
+        return std::extent_v<Ours> == std::extent_v<Sdk> &&
+               agree<std::remove_extent_t<Ours>, std::remove_extent_t<Sdk>>();
     } else if constexpr (std::is_integral_v<Ours> && std::is_integral_v<Sdk>) {
         return sizeof(Ours) == sizeof(Sdk) && std::is_signed_v<Ours> == std::is_signed_v<Sdk> &&
                std::is_const_v<Ours> == std::is_const_v<Sdk>;
-    } else if constexpr (std::is_same_v<std::remove_const_t<Ours>, pdh_own::PDH_FMT_COUNTERVALUE> &&
-                         std::is_same_v<std::remove_const_t<Sdk>, ::PDH_FMT_COUNTERVALUE>) {
-        return std::is_const_v<Ours> == std::is_const_v<Sdk> && formattedValuesAgree();
+    } else if constexpr (isRecordPair<std::remove_const_t<Ours>, std::remove_const_t<Sdk>>) {
+        return std::is_const_v<Ours> == std::is_const_v<Sdk> &&
+               recordsAgree(static_cast<const std::remove_const_t<Ours>*>(nullptr),
+                            static_cast<const std::remove_const_t<Sdk>*>(nullptr));
     } else {
         return false;
     }
@@ -37,19 +56,59 @@ constexpr bool agree()
 
 // The same size and alignment, and every member of a type that agrees at the
 // same offset.
-#define MIREKAST_PDH_MEMBER_AGREES(member)                                               \
-    &&agree<decltype(pdh_own::PDH_FMT_COUNTERVALUE::member),                             \
-            decltype(::PDH_FMT_COUNTERVALUE::member)>() &&                               \
-        offsetof(pdh_own::PDH_FMT_COUNTERVALUE, member) == offsetof(::PDH_FMT_COUNTERVALUE, member)
-constexpr bool formattedValuesAgree()
+#define MIREKAST_PDH_RECORD_AGREES(record)                                               \
+    sizeof(pdh_own::record) == sizeof(::record) && alignof(pdh_own::record) == alignof(::record)
+#define MIREKAST_PDH_MEMBER_AGREES(record, member)                                       \
+    &&agree<decltype(pdh_own::record::member), decltype(::record::member)>() &&          \
+        offsetof(pdh_own::record, member) == offsetof(::record, member)
+constexpr bool recordsAgree(const pdh_own::PDH_FMT_COUNTERVALUE*, const ::PDH_FMT_COUNTERVALUE*)
 {
-    return sizeof(pdh_own::PDH_FMT_COUNTERVALUE) == sizeof(::PDH_FMT_COUNTERVALUE) &&
-           alignof(pdh_own::PDH_FMT_COUNTERVALUE) == alignof(::PDH_FMT_COUNTERVALUE)
-           MIREKAST_PDH_MEMBER_AGREES(CStatus) MIREKAST_PDH_MEMBER_AGREES(longValue)
-           MIREKAST_PDH_MEMBER_AGREES(doubleValue) MIREKAST_PDH_MEMBER_AGREES(largeValue)
-           MIREKAST_PDH_MEMBER_AGREES(AnsiStringValue) MIREKAST_PDH_MEMBER_AGREES(WideStringValue);
+    return MIREKAST_PDH_RECORD_AGREES(PDH_FMT_COUNTERVALUE)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_FMT_COUNTERVALUE, CStatus)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_FMT_COUNTERVALUE, longValue)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_FMT_COUNTERVALUE, doubleValue)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_FMT_COUNTERVALUE, largeValue)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_FMT_COUNTERVALUE, AnsiStringValue)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_FMT_COUNTERVALUE, WideStringValue);
+}
+constexpr bool recordsAgree(const pdh_own::FILETIME*, const ::FILETIME*)
+{
+    return MIREKAST_PDH_RECORD_AGREES(FILETIME)
+        MIREKAST_PDH_MEMBER_AGREES(FILETIME, dwLowDateTime)
+        MIREKAST_PDH_MEMBER_AGREES(FILETIME, dwHighDateTime);
+}
+constexpr bool recordsAgree(const pdh_own::PDH_RAW_COUNTER*, const ::PDH_RAW_COUNTER*)
+{
+    return MIREKAST_PDH_RECORD_AGREES(PDH_RAW_COUNTER)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_RAW_COUNTER, CStatus)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_RAW_COUNTER, TimeStamp)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_RAW_COUNTER, FirstValue)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_RAW_COUNTER, SecondValue)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_RAW_COUNTER, MultiCount);
+}
+constexpr bool recordsAgree(const pdh_own::PDH_COUNTER_INFO_A*, const ::PDH_COUNTER_INFO_A*)
+{
+    return MIREKAST_PDH_RECORD_AGREES(PDH_COUNTER_INFO_A)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_COUNTER_INFO_A, dwLength)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_COUNTER_INFO_A, dwType)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_COUNTER_INFO_A, CVersion)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_COUNTER_INFO_A, CStatus)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_COUNTER_INFO_A, lScale)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_COUNTER_INFO_A, lDefaultScale)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_COUNTER_INFO_A, dwUserData)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_COUNTER_INFO_A, dwQueryUserData)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_COUNTER_INFO_A, szFullPath)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_COUNTER_INFO_A, szMachineName)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_COUNTER_INFO_A, szObjectName)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_COUNTER_INFO_A, szInstanceName)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_COUNTER_INFO_A, szParentInstance)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_COUNTER_INFO_A, dwInstanceIndex)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_COUNTER_INFO_A, szCounterName)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_COUNTER_INFO_A, szExplainText)
+        MIREKAST_PDH_MEMBER_AGREES(PDH_COUNTER_INFO_A, DataBuffer);
 }
 #undef MIREKAST_PDH_MEMBER_AGREES
+#undef MIREKAST_PDH_RECORD_AGREES
 
 // Two calls agree when they return types that agree and take as many
 // parameters, each agreeing with the one in its place.
@@ -82,6 +141,12 @@ MIREKAST_CHECK_PDH_TYPE(LONG)
 MIREKAST_CHECK_PDH_TYPE(DWORD)
 MIREKAST_CHECK_PDH_TYPE(LONGLONG)
 MIREKAST_CHECK_PDH_TYPE(BOOL)
+MIREKAST_CHECK_PDH_TYPE(BOOLEAN)
+MIREKAST_CHECK_PDH_TYPE(FILETIME)
+MIREKAST_CHECK_PDH_TYPE(PDH_RAW_COUNTER)
+MIREKAST_CHECK_PDH_TYPE(PPDH_RAW_COUNTER)
+MIREKAST_CHECK_PDH_TYPE(PDH_COUNTER_INFO_A)
+MIREKAST_CHECK_PDH_TYPE(PPDH_COUNTER_INFO_A)
 MIREKAST_CHECK_PDH_TYPE(LPDWORD)
 MIREKAST_CHECK_PDH_TYPE(LPCSTR)
 MIREKAST_CHECK_PDH_TYPE(LPSTR)
@@ -107,4 +172,7 @@ MIREKAST_CHECK_PDH_CALL(PdhAddCounterA, AddCounterACall)
 MIREKAST_CHECK_PDH_CALL(PdhCollectQueryData, CollectQueryDataCall)
 MIREKAST_CHECK_PDH_CALL(PdhGetFormattedCounterValue, GetFormattedCounterValueCall)
 MIREKAST_CHECK_PDH_CALL(PdhCloseQuery, CloseQueryCall)
+MIREKAST_CHECK_PDH_CALL(PdhGetCounterInfoA, GetCounterInfoACall)
+MIREKAST_CHECK_PDH_CALL(PdhGetRawCounterValue, GetRawCounterValueCall)
+MIREKAST_CHECK_PDH_CALL(PdhGetCounterTimeBase, GetCounterTimeBaseCall)
 #undef MIREKAST_CHECK_PDH_CALL

@@ -1,4 +1,4 @@
-// The scripted machine: the seven PDH functions of platform/pdh_api.h, the
+// The scripted machine: the ten PDH functions of platform/pdh_api.h, the
 // four of platform/console.h and the two of platform/stamps.h, served from a script that a test writes before
 // it runs the program's code.  Test executables link this layer in place of
 // the platform's.
@@ -49,6 +49,19 @@
 //   answers PDH_INVALID_ARGUMENT; a handle of a closed query
 //   PDH_INVALID_HANDLE.  A failed fetch leaves junk (0x5A5A5A5A) in longValue,
 //   as a caller must not read it.
+// - PdhGetCounterInfoA answers the counter's type (setCounterType; by default
+//   PERF_COUNTER_BULK_COUNT for a two-sample counter, else
+//   PERF_COUNTER_LARGE_RAWCOUNT) and its path's parts, with PDH_MORE_DATA and
+//   the needed size when no buffer or too small a one is given.
+// - PdhGetRawCounterValue answers, after the k-th collection, the k-th entry
+//   of the counter's raw script (setRawValues), or else a raw sample made from
+//   the k-th formatted value: FirstValue the value truncated toward zero,
+//   SecondValue the collection's time.  Collection k is taken at
+//   2026-01-02T03:04:05Z plus k - 1 seconds: TimeStamp is that time as a
+//   FILETIME.  Before the first collection, or for a missing instance, it
+//   answers PDH_INVALID_DATA with the CStatus a formatted fetch would have.
+// - PdhGetCounterTimeBase answers 10,000,000 (100 ns units), as the Linux
+//   layer does.
 // - PdhCloseQuery ends the query and all its counter handles.
 // - Calls are numbered per function from 1 since the last reset().  A call
 //   whose number answerCall() names answers that status and does nothing else
@@ -118,6 +131,28 @@ Fetch failure(PDH_STATUS status = PDH_INVALID_DATA);
 // name the same counter.
 void setValues(const std::string& path, const std::vector<Fetch>& fetches);
 
+// The counter type (winperf.h) that PdhGetCounterInfoA and
+// PdhGetRawCounterValue answer for a counter of an object, on every instance.
+void setCounterType(const std::string& object, const std::string& counter, DWORD type);
+
+struct Raw {
+    PDH_STATUS status;  // what PdhGetRawCounterValue answers; 0: the values hold
+    LONGLONG first;     // FirstValue
+    LONGLONG second;    // SecondValue
+    DWORD multiCount;   // MultiCount
+};
+Raw raw(LONGLONG first, LONGLONG second = 0, DWORD multiCount = 1);
+Raw rawFailure(PDH_STATUS status = PDH_INVALID_DATA);
+
+// What raw fetches of the counter at `path` answer after the 1st, 2nd, ...
+// collection (the last entry once the collections pass the end).
+void setRawValues(const std::string& path, const std::vector<Raw>& samples);
+
+// The time base in PDH's units a second: 10,000,000.
+const LONGLONG TIME_BASE = 10000000;
+// Collection k's time (from 1) in the time base since the Unix epoch.
+LONGLONG collectionTime(int k);
+
 // PdhAddCounterA answers `status` for this path (same forms as setValues).
 void refuseCounter(const std::string& path, PDH_STATUS status = PDH_CSTATUS_NO_COUNTER);
 
@@ -131,6 +166,9 @@ enum Function {
     COLLECT_QUERY_DATA, // PdhCollectQueryData
     GET_FORMATTED_VALUE,// PdhGetFormattedCounterValue
     CLOSE_QUERY,        // PdhCloseQuery
+    GET_COUNTER_INFO,   // PdhGetCounterInfoA
+    GET_RAW_VALUE,      // PdhGetRawCounterValue
+    GET_TIME_BASE,      // PdhGetCounterTimeBase
     FUNCTION_COUNT
 };
 
@@ -172,6 +210,8 @@ std::vector<EnumCall> enumCalls();
 // "PdhEnumObjectsA", "PdhEnumObjectItemsA Process", "PdhOpenQueryA",
 // "PdhAddCounterA \\Process(sh#1)\\ID Process", "PdhCollectQueryData",
 // "PdhGetFormattedCounterValue \\Process(sh#1)\\ID Process", "PdhCloseQuery",
+// "PdhGetCounterInfoA \\...", "PdhGetRawCounterValue \\...",
+// "PdhGetCounterTimeBase \\...",
 // "beginConsoleSampling", "endConsoleSampling", "keyPressWaiting",
 // "sleepMilliseconds 1000".
 std::vector<std::string> events();

@@ -1,8 +1,10 @@
-// The scripted PDH: the seven functions of platform/pdh_api.h served from the
+// The scripted PDH: the ten functions of platform/pdh_api.h served from the
 // script of scripted_layer.h.
 #include "support/scripted/scripted_layer.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,6 +31,7 @@ struct Counter {
     Query* query;
     std::string path; // as added
     ParsedPath parsed;
+    DWORD_PTR userData;
 };
 
 struct Query {
@@ -43,6 +46,8 @@ struct Script {
     PDH_STATUS sizingAnswer = static_cast<PDH_STATUS>(PDH_MORE_DATA);
     PDH_STATUS tooSmallAnswer = static_cast<PDH_STATUS>(PDH_MORE_DATA);
     std::map<std::string, std::vector<Fetch>> values;   // by normalized path
+    std::map<std::string, std::vector<Raw>> raws;       // by normalized path
+    std::map<std::pair<std::string, std::string>, DWORD> types; // by object and counter
     std::map<std::string, PDH_STATUS> refusals;         // by normalized path
     std::map<std::pair<int, int>, PDH_STATUS> answers;  // by function and call number
     std::map<std::pair<int, int>, std::function<void()>> hooks;
@@ -204,6 +209,15 @@ bool isTwoSample(const ParsedPath& parsed)
                       parsed.counter) > 0;
 }
 
+DWORD counterType(const ParsedPath& parsed)
+{
+    auto type = script().types.find({parsed.object, parsed.counter});
+    if (type != script().types.end()) {
+        return type->second;
+    }
+    return isTwoSample(parsed) ? PERF_COUNTER_BULK_COUNT : PERF_COUNTER_LARGE_RAWCOUNT;
+}
+
 // Written into longValue on a failed fetch, so that a caller that uses the
 // value anyway shows up.
 const LONG JUNK_VALUE = 0x5A5A5A5A;
@@ -290,6 +304,33 @@ Fetch failure(PDH_STATUS status)
 void setValues(const std::string& path, const std::vector<Fetch>& fetches)
 {
     script().values[normalizedOrDie(path)] = fetches;
+}
+
+void setCounterType(const std::string& object, const std::string& counter, DWORD type)
+{
+    script().types[{object, counter}] = type;
+}
+
+Raw raw(LONGLONG first, LONGLONG second, DWORD multiCount)
+{
+    return Raw{0, first, second, multiCount};
+}
+
+Raw rawFailure(PDH_STATUS status)
+{
+    return Raw{status, 0, 0, 0};
+}
+
+void setRawValues(const std::string& path, const std::vector<Raw>& samples)
+{
+    script().raws[normalizedOrDie(path)] = samples;
+}
+
+LONGLONG collectionTime(int k)
+{
+    // 2026-01-02T03:04:05Z, the scripted wall clock's first reading.
+    const LONGLONG first = 1767323045LL * TIME_BASE;
+    return first + static_cast<LONGLONG>(k - 1) * TIME_BASE;
 }
 
 void refuseCounter(const std::string& path, PDH_STATUS status)
@@ -454,7 +495,6 @@ PDH_STATUS PdhOpenQueryA(LPCSTR szDataSource, DWORD_PTR dwUserData, PDH_HQUERY* 
 PDH_STATUS PdhAddCounterA(PDH_HQUERY hQuery, LPCSTR szFullCounterPath, DWORD_PTR dwUserData,
                           PDH_HCOUNTER* phCounter)
 {
-    (void)dwUserData;
     std::string path = szFullCounterPath != nullptr ? szFullCounterPath : "";
     scripted::internal::recordEvent("PdhAddCounterA " + path);
     script().attempted.push_back(path);
@@ -484,7 +524,7 @@ PDH_STATUS PdhAddCounterA(PDH_HQUERY hQuery, LPCSTR szFullCounterPath, DWORD_PTR
     if (refusal != script().refusals.end()) {
         return refusal->second;
     }
-    script().counters.push_back(scripted::Counter{query, path, parsed});
+    script().counters.push_back(scripted::Counter{query, path, parsed, dwUserData});
     query->counters++;
     *phCounter = &script().counters.back();
     script().accepted.push_back(path);
@@ -571,5 +611,146 @@ PDH_STATUS PdhCloseQuery(PDH_HQUERY hQuery)
         return static_cast<PDH_STATUS>(PDH_INVALID_HANDLE);
     }
     query->open = false;
+    return 0;
+}
+
+PDH_STATUS PdhGetCounterInfoA(PDH_HCOUNTER hCounter, BOOLEAN bRetrieveExplainText,
+                              LPDWORD pdwBufferSize, PPDH_COUNTER_INFO_A lpBuffer)
+{
+    (void)bRetrieveExplainText;
+    scripted::Counter* counter = scripted::findCounter(hCounter);
+    scripted::internal::recordEvent("PdhGetCounterInfoA " +
+                                    (counter != nullptr ? counter->path : std::string("?")));
+    PDH_STATUS status = 0;
+    if (scripted::scriptedAnswer(scripted::GET_COUNTER_INFO, &status)) {
+        return status;
+    }
+    if (counter == nullptr) {
+        return static_cast<PDH_STATUS>(PDH_INVALID_HANDLE);
+    }
+    if (pdwBufferSize == nullptr) {
+        return static_cast<PDH_STATUS>(PDH_INVALID_ARGUMENT);
+    }
+    // The record, then its strings: path, machine, object, instance, counter.
+    const scripted::ParsedPath& parsed = counter->parsed;
+    const std::string machine = "\\\\TESTHOST";
+    const std::string* strings[] = {&counter->path, &machine, &parsed.object, &parsed.instance,
+                                    &parsed.counter};
+    size_t needed = sizeof(PDH_COUNTER_INFO_A);
+    for (const std::string* text : strings) {
+        needed += text->size() + 1;
+    }
+    if (lpBuffer == nullptr || *pdwBufferSize < needed) {
+        *pdwBufferSize = static_cast<DWORD>(needed);
+        return static_cast<PDH_STATUS>(PDH_MORE_DATA);
+    }
+    memset(lpBuffer, 0, needed);
+    char* text = reinterpret_cast<char*>(lpBuffer) + sizeof(PDH_COUNTER_INFO_A);
+    LPSTR copies[5];
+    for (size_t i = 0; i < 5; ++i) {
+        memcpy(text, strings[i]->c_str(), strings[i]->size() + 1);
+        copies[i] = text;
+        text += strings[i]->size() + 1;
+    }
+    lpBuffer->dwLength = static_cast<DWORD>(needed);
+    lpBuffer->dwType = scripted::counterType(parsed);
+    lpBuffer->CVersion = 0x00000601;
+    lpBuffer->CStatus = PDH_CSTATUS_VALID_DATA;
+    lpBuffer->dwUserData = counter->userData;
+    lpBuffer->szFullPath = copies[0];
+    lpBuffer->szMachineName = copies[1];
+    lpBuffer->szObjectName = copies[2];
+    lpBuffer->szInstanceName = parsed.hasInstance ? copies[3] : nullptr;
+    lpBuffer->dwInstanceIndex = static_cast<DWORD>(parsed.index);
+    lpBuffer->szCounterName = copies[4];
+    *pdwBufferSize = static_cast<DWORD>(needed);
+    return 0;
+}
+
+PDH_STATUS PdhGetRawCounterValue(PDH_HCOUNTER hCounter, LPDWORD lpdwType, PPDH_RAW_COUNTER pValue)
+{
+    scripted::Counter* counter = scripted::findCounter(hCounter);
+    scripted::internal::recordEvent("PdhGetRawCounterValue " +
+                                    (counter != nullptr ? counter->path : std::string("?")));
+    PDH_STATUS status = 0;
+    if (scripted::scriptedAnswer(scripted::GET_RAW_VALUE, &status)) {
+        return status;
+    }
+    if (counter == nullptr) {
+        return static_cast<PDH_STATUS>(PDH_INVALID_HANDLE);
+    }
+    if (pValue == nullptr) {
+        return static_cast<PDH_STATUS>(PDH_INVALID_ARGUMENT);
+    }
+    if (lpdwType != nullptr) {
+        *lpdwType = scripted::counterType(counter->parsed);
+    }
+    memset(pValue, 0, sizeof(*pValue));
+    int collections = counter->query->collections;
+    if (collections == 0) {
+        pValue->CStatus = PDH_CSTATUS_INVALID_DATA;
+        return static_cast<PDH_STATUS>(PDH_INVALID_DATA);
+    }
+    if (!scripted::instanceExists(counter->parsed)) {
+        pValue->CStatus = PDH_CSTATUS_NO_INSTANCE;
+        return static_cast<PDH_STATUS>(PDH_INVALID_DATA);
+    }
+    LONGLONG time = scripted::collectionTime(collections);
+    // A FILETIME counts 100 ns units from 1601, 11,644,473,600 s before the Unix epoch.
+    uint64_t fileTime = static_cast<uint64_t>(time) + 11644473600ULL * 10000000ULL;
+    pValue->TimeStamp.dwLowDateTime = static_cast<DWORD>(fileTime);
+    pValue->TimeStamp.dwHighDateTime = static_cast<DWORD>(fileTime >> 32);
+    const std::string key = scripted::normalized(counter->parsed);
+    auto raws = script().raws.find(key);
+    if (raws != script().raws.end() && !raws->second.empty()) {
+        const scripted::Raw& sample =
+            raws->second[std::min(static_cast<size_t>(collections), raws->second.size()) - 1];
+        if (sample.status != 0) {
+            pValue->CStatus = PDH_CSTATUS_INVALID_DATA;
+            return sample.status;
+        }
+        pValue->FirstValue = sample.first;
+        pValue->SecondValue = sample.second;
+        pValue->MultiCount = sample.multiCount;
+        pValue->CStatus = PDH_CSTATUS_VALID_DATA;
+        return 0;
+    }
+    // No raw script: the formatted value stands in for the count.
+    auto values = script().values.find(key);
+    if (values != script().values.end() && !values->second.empty()) {
+        const scripted::Fetch& fetch =
+            values->second[std::min(static_cast<size_t>(collections), values->second.size()) - 1];
+        if (fetch.status != 0) {
+            pValue->CStatus = PDH_CSTATUS_INVALID_DATA;
+            return fetch.status;
+        }
+        double whole = std::trunc(fetch.real);
+        pValue->FirstValue = whole >= 9.2e18 ? INT64_MAX
+                             : whole <= -9.2e18 ? INT64_MIN
+                             : std::isnan(whole) ? 0
+                                                 : static_cast<LONGLONG>(whole);
+    }
+    pValue->SecondValue = time;
+    pValue->MultiCount = 1;
+    pValue->CStatus = PDH_CSTATUS_VALID_DATA;
+    return 0;
+}
+
+PDH_STATUS PdhGetCounterTimeBase(PDH_HCOUNTER hCounter, LONGLONG* pTimeBase)
+{
+    scripted::Counter* counter = scripted::findCounter(hCounter);
+    scripted::internal::recordEvent("PdhGetCounterTimeBase " +
+                                    (counter != nullptr ? counter->path : std::string("?")));
+    PDH_STATUS status = 0;
+    if (scripted::scriptedAnswer(scripted::GET_TIME_BASE, &status)) {
+        return status;
+    }
+    if (counter == nullptr) {
+        return static_cast<PDH_STATUS>(PDH_INVALID_HANDLE);
+    }
+    if (pTimeBase == nullptr) {
+        return static_cast<PDH_STATUS>(PDH_INVALID_ARGUMENT);
+    }
+    *pTimeBase = scripted::TIME_BASE;
     return 0;
 }
