@@ -146,32 +146,32 @@ typedef PDH_STATUS GetCounterTimeBaseCall(PDH_HCOUNTER hCounter, LONGLONG* pTime
     X(PERF_DETAIL_ADVANCED, int, 200)                     \
     X(PERF_DETAIL_EXPERT, int, 300)                       \
     X(PERF_DETAIL_WIZARD, int, 400)                       \
-    /* Counter types (winperf.h). */                      \
-    X(PERF_COUNTER_RAWCOUNT_HEX, DWORD, 0x00000000)       \
-    X(PERF_COUNTER_LARGE_RAWCOUNT_HEX, DWORD, 0x00000100) \
-    X(PERF_COUNTER_RAWCOUNT, DWORD, 0x00010000)           \
-    X(PERF_COUNTER_LARGE_RAWCOUNT, DWORD, 0x00010100)     \
-    X(PERF_COUNTER_DELTA, DWORD, 0x00400400)              \
-    X(PERF_COUNTER_LARGE_DELTA, DWORD, 0x00400500)        \
-    X(PERF_COUNTER_COUNTER, DWORD, 0x10410400)            \
-    X(PERF_COUNTER_BULK_COUNT, DWORD, 0x10410500)         \
-    X(PERF_COUNTER_TIMER, DWORD, 0x20410500)              \
-    X(PERF_COUNTER_TIMER_INV, DWORD, 0x21410500)          \
-    X(PERF_100NSEC_TIMER, DWORD, 0x20510500)              \
-    X(PERF_100NSEC_TIMER_INV, DWORD, 0x21510500)          \
-    X(PERF_PRECISION_100NS_TIMER, DWORD, 0x20570500)      \
-    X(PERF_COUNTER_QUEUELEN_TYPE, DWORD, 0x00450400)      \
-    X(PERF_COUNTER_LARGE_QUEUELEN_TYPE, DWORD, 0x00450500) \
-    X(PERF_COUNTER_100NS_QUEUELEN_TYPE, DWORD, 0x00550500) \
-    X(PERF_RAW_FRACTION, DWORD, 0x20020400)               \
-    X(PERF_LARGE_RAW_FRACTION, DWORD, 0x20020500)         \
-    X(PERF_SAMPLE_FRACTION, DWORD, 0x20C20400)            \
-    X(PERF_AVERAGE_TIMER, DWORD, 0x30020400)              \
-    X(PERF_AVERAGE_BULK, DWORD, 0x40020500)               \
-    X(PERF_ELAPSED_TIME, DWORD, 0x30240500)               \
-    X(PERF_RAW_BASE, DWORD, 0x40030403)                   \
-    X(PERF_LARGE_RAW_BASE, DWORD, 0x40030503)             \
-    X(PERF_AVERAGE_BASE, DWORD, 0x40030402)               \
+    /* Counter types (winperf.h; ints, as there). */      \
+    X(PERF_COUNTER_RAWCOUNT_HEX, int, 0x00000000)         \
+    X(PERF_COUNTER_LARGE_RAWCOUNT_HEX, int, 0x00000100)   \
+    X(PERF_COUNTER_RAWCOUNT, int, 0x00010000)             \
+    X(PERF_COUNTER_LARGE_RAWCOUNT, int, 0x00010100)       \
+    X(PERF_COUNTER_DELTA, int, 0x00400400)                \
+    X(PERF_COUNTER_LARGE_DELTA, int, 0x00400500)          \
+    X(PERF_COUNTER_COUNTER, int, 0x10410400)              \
+    X(PERF_COUNTER_BULK_COUNT, int, 0x10410500)           \
+    X(PERF_COUNTER_TIMER, int, 0x20410500)                \
+    X(PERF_COUNTER_TIMER_INV, int, 0x21410500)            \
+    X(PERF_100NSEC_TIMER, int, 0x20510500)                \
+    X(PERF_100NSEC_TIMER_INV, int, 0x21510500)            \
+    X(PERF_PRECISION_100NS_TIMER, int, 0x20570500)        \
+    X(PERF_COUNTER_QUEUELEN_TYPE, int, 0x00450400)        \
+    X(PERF_COUNTER_LARGE_QUEUELEN_TYPE, int, 0x00450500)  \
+    X(PERF_COUNTER_100NS_QUEUELEN_TYPE, int, 0x00550500)  \
+    X(PERF_RAW_FRACTION, int, 0x20020400)                 \
+    X(PERF_LARGE_RAW_FRACTION, int, 0x20020500)           \
+    X(PERF_SAMPLE_FRACTION, int, 0x20C20400)              \
+    X(PERF_AVERAGE_TIMER, int, 0x30020400)                \
+    X(PERF_AVERAGE_BULK, int, 0x40020500)                 \
+    X(PERF_ELAPSED_TIME, int, 0x30240500)                 \
+    X(PERF_RAW_BASE, int, 0x40030403)                     \
+    X(PERF_LARGE_RAW_BASE, int, 0x40030500)               \
+    X(PERF_AVERAGE_BASE, int, 0x40030402)                 \
     /* Status values (pdhmsg.h). */                       \
     X(PDH_CSTATUS_VALID_DATA, DWORD, 0x00000000)          \
     X(PDH_CSTATUS_NEW_DATA, DWORD, 0x00000001)            \

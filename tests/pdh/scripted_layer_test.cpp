@@ -167,7 +167,7 @@ TEST_F(ScriptedLayerTest, CounterTypesAndRawSamplesAnswerFromTheScript)
     EXPECT_TRUE(pdhStatusIs(PdhGetCounterInfoA(time, FALSE, &small, info), PDH_MORE_DATA));
     EXPECT_EQ(small, size);
     ASSERT_EQ(PdhGetCounterInfoA(time, FALSE, &size, info), 0);
-    EXPECT_EQ(info->dwType, PERF_COUNTER_BULK_COUNT);
+    EXPECT_EQ(info->dwType, static_cast<DWORD>(PERF_COUNTER_BULK_COUNT));
     EXPECT_EQ(info->dwUserData, 7u);
     EXPECT_STREQ(info->szObjectName, "Process");
     EXPECT_STREQ(info->szInstanceName, "sh");
@@ -190,15 +190,15 @@ TEST_F(ScriptedLayerTest, CounterTypesAndRawSamplesAnswerFromTheScript)
     EXPECT_EQ(firsts[0], 100);
     EXPECT_EQ(raw.SecondValue, 3000);
     EXPECT_EQ(raw.MultiCount, 2u);
-    EXPECT_EQ(type, PERF_COUNTER_BULK_COUNT);
+    EXPECT_EQ(type, static_cast<DWORD>(PERF_COUNTER_BULK_COUNT));
 
     // Unscripted raw samples: the formatted value, at the collection's time.
     ASSERT_EQ(PdhGetRawCounterValue(pid, &type, &raw), 0);
-    EXPECT_EQ(type, PERF_COUNTER_RAWCOUNT);
+    EXPECT_EQ(type, static_cast<DWORD>(PERF_COUNTER_RAWCOUNT));
     EXPECT_EQ(raw.FirstValue, 42);
     EXPECT_EQ(raw.SecondValue, scripted::collectionTime(3));
     ASSERT_EQ(PdhGetRawCounterValue(memory, &type, &raw), 0);
-    EXPECT_EQ(type, PERF_COUNTER_LARGE_RAWCOUNT);
+    EXPECT_EQ(type, static_cast<DWORD>(PERF_COUNTER_LARGE_RAWCOUNT));
     uint64_t fileTime = (static_cast<uint64_t>(raw.TimeStamp.dwHighDateTime) << 32) |
                         raw.TimeStamp.dwLowDateTime;
     EXPECT_EQ(fileTime, static_cast<uint64_t>(scripted::collectionTime(3)) +
