@@ -402,8 +402,9 @@ TEST(PrometheusNames, EveryKnownTypeHasItsKindSourceAndUnit)
 
 TEST(PrometheusNames, UnknownTypesGiveNothing)
 {
-    for (DWORD type : {PERF_SAMPLE_FRACTION, PERF_COUNTER_DELTA, PERF_COUNTER_LARGE_DELTA,
-                       PERF_RAW_BASE, PERF_AVERAGE_BASE, DWORD{0x12345678}}) {
+    for (DWORD type : std::vector<DWORD>{PERF_SAMPLE_FRACTION, PERF_COUNTER_DELTA,
+                                         PERF_COUNTER_LARGE_DELTA, PERF_RAW_BASE,
+                                         PERF_AVERAGE_BASE, 0x12345678}) {
         CounterForm form = prometheusCounterForm("Processor", "% Processor Time", type);
         EXPECT_FALSE(form.knownType) << type;
         EXPECT_EQ(form.parts, 0) << type;
