@@ -101,9 +101,40 @@ int main(int argc, char** argv)
     }
 
     // The system-wide files, once each.
-    for (const char* name : {"stat", "uptime", "meminfo", "vmstat", "loadavg", "interrupts",
-                             "swaps"}) {
+    for (const char* name : {"uptime", "meminfo", "vmstat", "loadavg", "interrupts",
+                             "swaps", "softirqs", "net/snmp", "net/snmp6", "net/tcp",
+                             "net/tcp6"}) {
         readInto(proc, name, nullptr);
+    }
+
+    // Processor Information: each NUMA node's CPUs, and per CPU its
+    // frequencies and idle states where the machine has them.
+    std::vector<std::string> nodes;
+    listDirectory(sys, "devices/system/node", &nodes);
+    for (const std::string& node : nodes) {
+        if (node.compare(0, 4, "node") == 0 && allDigits(node.substr(4))) {
+            readInto(sys, ("devices/system/node/" + node + "/cpulist").c_str(), nullptr);
+        }
+    }
+    long cpus = 0;
+    if (readInto(proc, "stat", &text)) {  // read once, as the layer reads it
+        for (size_t at = text.find("\ncpu"); at != std::string::npos; at = text.find("\ncpu", at + 1)) {
+            std::string cpu = "devices/system/cpu/cpu" +
+                              text.substr(at + 4, text.find(' ', at) - at - 4) + "/";
+            ++cpus;
+            if (readInto(sys, (cpu + "cpufreq/scaling_cur_freq").c_str(), nullptr)) {
+                readInto(sys, (cpu + "cpufreq/cpuinfo_max_freq").c_str(), nullptr);
+                readInto(sys, (cpu + "cpufreq/base_frequency").c_str(), nullptr);
+            }
+            for (int state = 0;; ++state) {
+                std::string prefix = cpu + "cpuidle/state" + std::to_string(state) + "/";
+                if (!readInto(sys, (prefix + "name").c_str(), nullptr)) {
+                    break;
+                }
+                readInto(sys, (prefix + "usage").c_str(), nullptr);
+                readInto(sys, (prefix + "time").c_str(), nullptr);
+            }
+        }
     }
 
     // Network interfaces: their link speeds.
@@ -204,8 +235,8 @@ int main(int argc, char** argv)
     }
     if (verbose) {
         fprintf(stderr, "read %ld files, listed %ld directories: %ld processes, %ld threads, "
-                        "%ld filesystems\n",
-                filesRead, directoriesListed, processes, threads, filesystems);
+                        "%ld filesystems, %ld CPUs\n",
+                filesRead, directoriesListed, processes, threads, filesystems, cpus);
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "scale_layer.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <unordered_map>
@@ -236,3 +237,22 @@ bool keyPressWaiting()
 }
 
 void sleepMilliseconds(unsigned) {}
+
+int64_t monotonicMillis()
+{
+    return 0;
+}
+
+void sleepUntilMillis(int64_t) {}
+
+void holdEndingSignals() {}
+
+int heldEndingSignal()
+{
+    return 0;
+}
+
+void endByHeldSignal()
+{
+    abort();
+}

@@ -9,7 +9,7 @@
 #include "cli/run_settings.h"
 #include "driver/fatal.h"
 
-LongOptionSettings longOptions = {0, DEFAULT_INTERVAL_MILLIS, FORMAT_TEXT};
+LongOptionSettings longOptions = {0, DEFAULT_INTERVAL_MILLIS, FORMAT_TEXT, false};
 
 enum LongOption { LONG_COUNT, LONG_INTERVAL, LONG_FORMAT, LONG_HELP, LONG_VERSION };
 
@@ -36,7 +36,8 @@ static const double MAX_INTERVAL_MILLIS = 86400000.0;
     exit(EXIT_BAD_REQUEST);
 }
 
-// A positive integer that fits 32 bits; digits only, as for -cw.
+// A positive integer that fits 32 bits; digits only, as for -cw.  A number
+// beyond either end is told the range.
 static uint32_t readCount(CommandLineState* state, const char* option, const char* value)
 {
     uint64_t number = 0;
@@ -44,13 +45,15 @@ static uint32_t readCount(CommandLineState* state, const char* option, const cha
     for (const char* c = value; digits && *c != '\0'; c++) {
         digits = *c >= '0' && *c <= '9';
         number = number * 10 + static_cast<uint64_t>(*c - '0');
-        digits = digits && number <= UINT32_MAX;
+        if (number > UINT32_MAX) {
+            number = UINT32_MAX + uint64_t(1); // stays out of range, whatever follows
+        }
     }
     if (!digits) {
         refuse(state, option, "integer value");
     }
-    if (number == 0) {
-        refuse(state, option, "value >= 1");
+    if (number == 0 || number > UINT32_MAX) {
+        refuse(state, option, "value from 1 to 4294967295");
     }
     return static_cast<uint32_t>(number);
 }
@@ -147,6 +150,7 @@ bool parseLongOption(CommandLineState* state, int argc, char** argv, int* index)
     case LONG_VERSION:
         break;
     }
+    longOptions.onSchedule = true;
     return true;
 }
 

@@ -17,6 +17,7 @@ struct LongOptionSettings {
     uint32_t passCount;      // --count; 0: as -r and -r1 say
     uint32_t intervalMillis; // --interval; between passes and the two collections of -r1
     OutputFormat format;     // --format
+    bool onSchedule;         // any of the three given: passes keep the period of --interval
 };
 
 const uint32_t DEFAULT_INTERVAL_MILLIS = 1000;
@@ -33,7 +34,7 @@ bool parseLongOption(CommandLineState* state, int argc, char** argv, int* index)
 // every other final check has passed.  A failure ends the process, exit 4.
 void checkLongOptions(CommandLineState* state);
 
-// The help text of -h, then the long options and the exit codes; exit 0.
+// The help text of every option, short and long, and the exit codes; exit 0.
 [[noreturn]] void printLongHelp(const char* programName);
 
 #endif

@@ -10,6 +10,7 @@
 #include "driver/output_check.h"
 #include "driver/sampling_run.h"
 #include "pdh/enumeration.h"
+#include "platform/output_failure.h"
 #include "report/json_report.h"
 
 int programMain(int argc, char** argv)
@@ -30,6 +31,8 @@ int programMain(int argc, char** argv)
 
     // 4. Names only: print the listing and stop; no query is opened.
     if ((runSettings.flags & FLAG_NAMES_ONLY) != 0) {
+        // A reader that has all it wants ends a listing as it ends a run.
+        failWritesToClosedPipe();
         if (longOptions.format == FORMAT_JSON) {
             printJsonNameListing(*objectSlot);
         } else {

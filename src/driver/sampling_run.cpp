@@ -8,6 +8,7 @@
 #include "driver/fatal.h"
 #include "driver/memory.h"
 #include "driver/output_check.h"
+#include "driver/pass_schedule.h"
 #include "pdh/registration.h"
 #include "pdh/sampling.h"
 #include "platform/console.h"
@@ -37,10 +38,9 @@ static PDH_HQUERY openQuery()
     return query;
 }
 
-// One collection, or two an interval apart for the counters computed from two
-// samples; a failed collection still goes on to fetch and print.  Returns the
-// time of the last one, for the forms that stamp their passes.
-static WallTime collect(PDH_HQUERY query)
+// One collection, or two a second apart for the counters computed from two
+// samples; a failed collection still goes on to fetch and print.
+static void collect(PDH_HQUERY query)
 {
     PDH_STATUS status = PdhCollectQueryData(query);
     if ((runSettings.flags & FLAG_REPEAT_ONCE) != 0) {
@@ -48,7 +48,6 @@ static WallTime collect(PDH_HQUERY query)
         status = PdhCollectQueryData(query);
     }
     pdhDebug(status, "main");
-    return longOptions.format != FORMAT_TEXT ? wallClockNow() : WallTime();
 }
 
 // Whether another pass follows the `passes` taken: --count passes, else
@@ -61,27 +60,74 @@ static bool morePasses(uint32_t passes)
     return (runSettings.flags & FLAG_REPEAT) != 0;
 }
 
+static void printPass(NodeList* dataTree, NodeList* headerTree, const WallTime& stamp,
+                      uint32_t passNumber)
+{
+    if (longOptions.format == FORMAT_TEXT) {
+        visitTree(dataTree, gatherPerfData, nullptr);
+        printReport(dataTree, headerTree);
+    } else {
+        printFormattedPass(dataTree, stamp, passNumber);
+    }
+    flushPassOutput();
+}
+
+// Without long options: a pass, then a plain sleep, as the run always was.
 static void sampleUntilDone(PDH_HQUERY query, NodeList* dataTree, NodeList* headerTree)
 {
     beginConsoleSampling();
     uint32_t passes = 0;
     while (!keyPressWaiting() && !ferror(stdout)) {
-        WallTime stamp = collect(query);
+        collect(query);
         passes++;
-        if (longOptions.format == FORMAT_TEXT) {
-            visitTree(dataTree, gatherPerfData, nullptr);
-            printReport(dataTree, headerTree);
-        } else {
-            printFormattedPass(dataTree, stamp, passes);
-        }
-        flushPassOutput();
+        printPass(dataTree, headerTree, WallTime(), passes);
         if (!morePasses(passes)) {
             break;
         }
         sleepMilliseconds(longOptions.intervalMillis);
     }
-    finishFormattedReport(dataTree, passes);
-    flushPassOutput();
+    endConsoleSampling();
+}
+
+// With long options: pass k is due k intervals after the start, whatever the
+// passes before it cost (see pass_schedule.h).  -r1 collects once ahead of the
+// first pass instead of twice in every pass, so consecutive passes share a
+// collection: N passes, each with its rates, from N + 1 collections one
+// interval apart.  For --format an ending signal waits for the record being
+// written, and nothing starts after it.
+static void sampleOnSchedule(PDH_HQUERY query, NodeList* dataTree, NodeList* headerTree)
+{
+    beginConsoleSampling();
+    if (longOptions.format != FORMAT_TEXT) {
+        holdEndingSignals();
+    }
+    bool ahead = (runSettings.flags & FLAG_REPEAT_ONCE) != 0;
+    PassSchedule schedule = startSchedule(monotonicMillis(), longOptions.intervalMillis);
+    uint32_t passes = 0;
+    while (!keyPressWaiting() && !ferror(stdout) && heldEndingSignal() == 0) {
+        // Stamped as the collection starts: when it was due, however long
+        // the machine takes to answer it.
+        WallTime stamp = !ahead && longOptions.format != FORMAT_TEXT ? wallClockNow() : WallTime();
+        PDH_STATUS status = PdhCollectQueryData(query);
+        pdhDebug(status, "main");
+        if (ahead) {
+            ahead = false;
+        } else {
+            if (heldEndingSignal() != 0) {
+                break;
+            }
+            passes++;
+            printPass(dataTree, headerTree, stamp, passes);
+            if (!morePasses(passes)) {
+                break;
+            }
+        }
+        sleepUntilMillis(takeNextPeriod(&schedule, monotonicMillis()));
+    }
+    if (heldEndingSignal() == 0) {
+        finishFormattedReport(dataTree, passes);
+        flushPassOutput();
+    }
     endConsoleSampling();
 }
 
@@ -109,7 +155,11 @@ void runSampling(NodeList* setList, char** objectSlot)
         exit(EXIT_BAD_REQUEST);
     }
 
-    sampleUntilDone(query, dataTree, headerTree);
+    if (longOptions.onSchedule) {
+        sampleOnSchedule(query, dataTree, headerTree);
+    } else {
+        sampleUntilDone(query, dataTree, headerTree);
+    }
 
     // Ending: closing the query ends every counter handle in dataTree.
     PdhCloseQuery(query);
@@ -119,4 +169,10 @@ void runSampling(NodeList* setList, char** objectSlot)
     releaseMemory(counterSlot);
     destroyTree(dataTree);
     destroyTree(headerTree);
+
+    // Held while a record was written: the process ends by it, as it would have.
+    if (heldEndingSignal() != 0) {
+        destroyTree(setList);
+        endByHeldSignal();
+    }
 }

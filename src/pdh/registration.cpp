@@ -42,6 +42,31 @@ bool buildCounterPath(char* path, int capacity, const char* objectName,
     return true;
 }
 
+// Whether a name typed in a set (the object name, an instance or counter
+// spec) names `name`.  The parser keeps the backslashes typed, so that its
+// texts and messages show the argument as given; here a backslash stands for
+// the character after it, so that \{, \} and \\ name a brace and a
+// backslash, and a leading \- a leading dash, which the parser would take for
+// an option.  A backslash at the very end stands for itself.
+static bool typedNameMatches(const char* typed, const char* name)
+{
+    for (; *typed != '\0'; typed++, name++) {
+        if (*typed == '\\' && typed[1] != '\0') {
+            typed++;
+        }
+        if (*typed != *name) {
+            return false;
+        }
+    }
+    return *name == '\0';
+}
+
+// "*" is tested on the text as typed: \* names a counter called "*".
+static bool specSelects(const char* spec, const char* name)
+{
+    return strcmp(spec, SELECT_ALL) == 0 || typedNameMatches(spec, name);
+}
+
 static Node* registerInstance(NodeList* instanceList, NodeList* columnList,
                               const char* objectName, const char* instanceName,
                               const char* counterNames, CounterOrder* order, PDH_HQUERY query,
@@ -170,7 +195,7 @@ void registerSets(NodeList* setList, const char* objectNames, char** counterSlot
         NodeList* setColumnList = nullptr;
         for (const char* objectName = firstName(objectNames); objectName != nullptr;
              objectName = nextName(objectName)) {
-            if (strcmp(objectName, setNode->name) != 0) {
+            if (!typedNameMatches(setNode->name, objectName)) {
                 continue;
             }
             DWORD counterSize = 0;
@@ -211,7 +236,7 @@ static bool instanceSelected(const char* spec, const char* instanceName, int has
     if (strcmp(spec, SELECT_ALL) == 0) {
         return true;
     }
-    return hasInstances != 0 && strcmp(spec, instanceName) == 0;
+    return hasInstances != 0 && typedNameMatches(spec, instanceName);
 }
 
 void addSelectiveInstanceNodeandCounterList(NodeList** setInstanceList, NodeList** setColumnList,
@@ -239,8 +264,7 @@ void addSelectiveInstanceNodeandCounterList(NodeList** setInstanceList, NodeList
              counterName = nextName(counterName)) {
             for (Node* counterSpec = instanceSpec->childList->head; counterSpec != nullptr;
                  counterSpec = counterSpec->next) {
-                if (strcmp(counterSpec->name, counterName) != 0 &&
-                    strcmp(counterSpec->name, SELECT_ALL) != 0) {
+                if (!specSelects(counterSpec->name, counterName)) {
                     continue;
                 }
                 bool registered = *instanceAdded && counterList != nullptr;

@@ -9,4 +9,8 @@
 // the system's record of it.
 bool outputReaderWentAway(int error);
 
+// Makes a write to a pipe whose reader went away fail, so that the program can
+// end normally, instead of ending the process (SIGPIPE on POSIX).
+void failWritesToClosedPipe();
+
 #endif

@@ -18,12 +18,27 @@ static void writeQuotedText(const char* text)
     }
 }
 
+// The host name, quoted as above but with every control byte as '?', as in
+// the names the system gives: a file of figures must not carry an escape
+// sequence to the terminal of whoever reads it.
+static void writeQuotedHostName(const char* name)
+{
+    for (const char* c = name; *c != '\0'; c++) {
+        unsigned char byte = static_cast<unsigned char>(*c);
+        char shown = byte < 0x20 || byte == 0x7f ? '?' : *c;
+        if (shown == '"') {
+            putchar('"');
+        }
+        putchar(shown);
+    }
+}
+
 // "\\HOST\Object(Instance#N)\Counter", #N only where N > 0.
 static void writeColumnPath(const Node* object, const Node* instance, uint32_t index,
                             const Node* counter)
 {
     fputs(",\"\\\\", stdout);
-    writeQuotedText(machineName());
+    writeQuotedHostName(machineName());
     putchar('\\');
     writeQuotedText(object->name);
     if (hasInstance(instance)) {

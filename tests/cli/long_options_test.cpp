@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -91,12 +92,16 @@ TEST(LongOptions, BadValuesAreRefusedWithExitFour)
     expectRefused({"-a", "--count"}, "--count", "value");
     expectRefused({"-a", "--interval"}, "--interval", "value");
     expectRefused({"-a", "--format"}, "--format", "value");
-    expectRefused({"-a", "--count", "0"}, "--count", "value >= 1");
-    expectRefused({"-a", "--count", "000"}, "--count", "value >= 1");
+    expectRefused({"-a", "--count", "0"}, "--count", "value from 1 to 4294967295");
+    expectRefused({"-a", "--count", "000"}, "--count", "value from 1 to 4294967295");
     expectRefused({"-a", "--count", "-1"}, "--count", "integer value");
     expectRefused({"-a", "--count", "2.0"}, "--count", "integer value");
     expectRefused({"-a", "--count="}, "--count", "integer value");
-    expectRefused({"-a", "--count", "4294967296"}, "--count", "integer value");
+    expectRefused({"-a", "--count", "4294967296"}, "--count", "value from 1 to 4294967295");
+    expectRefused({"-a", "--count", "99999999999999999999999"}, "--count",
+                  "value from 1 to 4294967295");
+    expectRefused({"-a", "--count", "99999999999x"}, "--count", "integer value");
+    expectParsed({"-a", "--count", "4294967295"}, "count=4294967295 interval=1000 format=0 flags=0x20 sets=0");
     expectRefused({"-a", "--interval", "0.09"}, "--interval", "value from 0.1 to 86400");
     expectRefused({"-a", "--interval", "0"}, "--interval", "value from 0.1 to 86400");
     expectRefused({"-a", "--interval", "86400.5"}, "--interval", "value from 0.1 to 86400");
@@ -107,7 +112,7 @@ TEST(LongOptions, BadValuesAreRefusedWithExitFour)
     expectRefused({"-a", "--format", "CSV"}, "--format", "csv, json or prometheus");
     expectRefused({"-a", "--format="}, "--format", "csv, json or prometheus");
     // A value error ends the parse where it stands, before the final checks.
-    expectRefused({"--count", "0", "-cw", "5"}, "--count", "value >= 1");
+    expectRefused({"--count", "0", "-cw", "5"}, "--count", "value from 1 to 4294967295");
 }
 
 TEST(LongOptions, PrometheusNeedsAnEndToPrintItsExposition)
@@ -145,21 +150,56 @@ TEST(LongOptions, InsideASetTheyAreSetArguments)
     EXPECT_EQ(run.exitCode, 4);
 }
 
-TEST(LongOptions, HelpIsTheShortHelpThenTheLongOptions)
+// The options a help text names: the first word of each line that starts
+// with a tab and a dash.
+std::vector<std::string> optionsOf(const std::string& text)
+{
+    std::vector<std::string> options;
+    size_t at = 0;
+    while ((at = text.find("\n\t-", at)) != std::string::npos) {
+        at += 2;
+        options.push_back(text.substr(at, text.find_first_of(" \t\n", at) - at));
+    }
+    return options;
+}
+
+TEST(LongOptions, HelpNamesEveryOptionTheProgramTakesAndOnlyThose)
 {
     ChildResult shortHelp = runProgram({"/opt/my tools/mirekast", "-h"});
     ChildResult run = runProgram({"/opt/my tools/mirekast", "--help", "--x"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, "");
-    ASSERT_EQ(run.out.compare(0, shortHelp.out.size(), shortHelp.out), 0);
-    std::string section = run.out.substr(shortHelp.out.size());
-    for (const char* option : {"--count N", "--interval SECONDS", "--format csv|json|prometheus",
-                               "--help", "--version"}) {
-        EXPECT_NE(section.find(std::string("\t") + option + "\t"), std::string::npos) << option;
+    EXPECT_EQ(run.out.rfind("Usage:\t/opt/my tools/mirekast [-options] [option args]\n\n", 0), 0u);
+    std::vector<std::string> expected = {"-h", "-hs", "--help", "-v", "--version", "-sw", "-cw",
+                                         "-L", "-LO", "-l", "-ll", "-r", "-r1", "-a", "-d", "-s",
+                                         "--count", "--interval", "--format"};
+    EXPECT_EQ(optionsOf(run.out), expected);
+    // Every short option of -h is among them, and -h's "-f" (there is none) is not.
+    for (const std::string& option : optionsOf(shortHelp.out)) {
+        EXPECT_NE(std::find(expected.begin(), expected.end(), option), expected.end()) << option;
     }
-    for (const char* code : {"\t0 - ", "\t1 - ", "\t2 - ", "\t3 - ", "\t4 - "}) {
-        EXPECT_NE(section.find(code), std::string::npos) << code;
+    for (size_t at = run.out.find("-f"); at != std::string::npos; at = run.out.find("-f", at + 1)) {
+        EXPECT_EQ(run.out.compare(at - 1, 8, "--format"), 0) << run.out.substr(at - 1, 10);
     }
+    EXPECT_EQ(run.out.find("unsigned long"), std::string::npos);
+    // Each option that takes a value says its type and range.
+    for (const char* line : {"\t-sw [Decimal Integer]\t", "\t-cw [Decimal Integer]\t",
+                             "\t--count [Decimal Integer]\t", "(1 to 4294967295)",
+                             "\t--interval [Decimal Seconds]\t", "(0.1 to 86400",
+                             "\t--format [csv|json|prometheus]\t"}) {
+        EXPECT_NE(run.out.find(line), std::string::npos) << line;
+    }
+    // One list of exit codes, 0 to 5, each once.
+    for (const char* code : {"\t0 - ", "\t1 - ", "\t2 - ", "\t3 - ", "\t4 - ", "\t5 - "}) {
+        size_t first = run.out.find(code);
+        EXPECT_NE(first, std::string::npos) << code;
+        EXPECT_EQ(run.out.find(code, first + 1), std::string::npos) << code;
+    }
+    EXPECT_EQ(run.out.find("\t6 - "), std::string::npos);
+    // The value types it states are the ones taken.
+    EXPECT_EQ(runProgram({"mirekast", "-a", "-l", "--count", "4294967295", "-LO"}).exitCode, 0);
+    EXPECT_EQ(runProgram({"mirekast", "-a", "--interval", "86400", "-LO"}).exitCode, 0);
+    EXPECT_EQ(runProgram({"mirekast", "-a", "--interval", "0.1", "-LO"}).exitCode, 0);
     // An error before --help still wins, as before -h.
     run = runProgram({"mirekast", "--count", "0", "--help"});
     EXPECT_EQ(run.exitCode, 4);

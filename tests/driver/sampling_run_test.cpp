@@ -2,6 +2,7 @@
 // sampling loop, the report and every way the run ends.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <string>
@@ -59,6 +60,20 @@ std::string lines(const std::vector<std::string>& texts)
         text += line + "\n";
     }
     return text;
+}
+
+// The record of a run on the schedule of the long options that collects once
+// at the start and once after a sleep until each of `dueTimes`, then ends.
+std::string scheduledCalls(const std::vector<int>& dueTimes)
+{
+    std::vector<std::string> calls = {"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
+                                      "PdhCollectQueryData"};
+    for (int due : dueTimes) {
+        calls.insert(calls.end(), {"sleepUntilMillis " + std::to_string(due), "keyPressWaiting",
+                                   "PdhCollectQueryData"});
+    }
+    calls.insert(calls.end(), {"endConsoleSampling", "PdhCloseQuery"});
+    return lines(calls);
 }
 
 // The list, the long list and -a beside a set are whole-program cases of
@@ -128,12 +143,9 @@ TEST(SamplingRun, CountTakesThatManyPassesAnIntervalApartAndEnds)
                                    "--count", "3", "--interval", "0.2"});
     EXPECT_EQ(run.out, expectedOut("rates-after-one-collection") + expectedOut("rates-after-two-collections") +
                            expectedOut("rates-after-two-collections"));
-    // No sleep after the last pass.
-    EXPECT_EQ(run.err,
-              lines({"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
-                     "PdhCollectQueryData", "sleepMilliseconds 200", "keyPressWaiting",
-                     "PdhCollectQueryData", "sleepMilliseconds 200", "keyPressWaiting",
-                     "PdhCollectQueryData", "endConsoleSampling", "PdhCloseQuery"}));
+    // Each pass is due an interval after the one before on the run's own
+    // clock; no sleep after the last pass.
+    EXPECT_EQ(run.err, scheduledCalls({200, 400}));
     EXPECT_EQ(run.exitCode, 0);
 }
 
@@ -143,9 +155,7 @@ TEST(SamplingRun, CountBoundsRepeatAndAKeyStillEndsItEarly)
     const std::vector<std::string> args = {"-r", "--count=2", "-s", "{Memory", "-i", "*", "-c",
                                            "Pages/sec}"};
     ChildResult run = runRecorded(args);
-    EXPECT_EQ(run.err, lines({"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
-                              "PdhCollectQueryData", "sleepMilliseconds 1000", "keyPressWaiting",
-                              "PdhCollectQueryData", "endConsoleSampling", "PdhCloseQuery"}));
+    EXPECT_EQ(run.err, scheduledCalls({1000}));
     EXPECT_EQ(run.exitCode, 0);
 
     scripted::keyWaitingFromPoll(2);
@@ -153,21 +163,114 @@ TEST(SamplingRun, CountBoundsRepeatAndAKeyStillEndsItEarly)
     longer.insert(longer.end(), {"--count", "50"});
     run = runRecorded(longer);
     EXPECT_EQ(run.err, lines({"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
-                              "PdhCollectQueryData", "sleepMilliseconds 1000", "keyPressWaiting",
+                              "PdhCollectQueryData", "sleepUntilMillis 1000", "keyPressWaiting",
                               "endConsoleSampling", "PdhCloseQuery"}));
 }
 
-TEST(SamplingRun, IntervalAlsoSpacesTheTwoCollectionsOfRepeatOnce)
+TEST(SamplingRun, RepeatOnceWithCountSharesACollectionBetweenNeighbouringPasses)
+{
+    const std::vector<std::string> set = {"-s", "{Process", "-i", "*", "-c", "% Processor Time}"};
+    for (bool repeat : {false, true}) {
+        SCOPED_TRACE(repeat ? "-r -r1" : "-r1");
+        scriptMachine();
+        std::vector<std::string> args = set;
+        args.insert(args.end(), {"-r1", "--interval", "0.5", "--count", "3"});
+        if (repeat) {
+            args.push_back("-r");
+        }
+        ChildResult run = runRecorded(args);
+        // Three passes from four collections, each pass with its rates.
+        EXPECT_EQ(run.out, expectedOut("rates-after-two-collections") +
+                               expectedOut("rates-after-two-collections") +
+                               expectedOut("rates-after-two-collections"));
+        EXPECT_EQ(run.err, scheduledCalls({500, 1000, 1500}));
+        EXPECT_EQ(run.exitCode, 0);
+    }
+
+    // Alone, or with --interval alone, one pass of two collections.
+    for (int millis : {1000, 300}) {
+        scriptMachine();
+        std::vector<std::string> args = set;
+        args.insert(args.end(), {"-r1", "--interval", millis == 1000 ? "1" : "0.3"});
+        ChildResult run = runRecorded(args);
+        EXPECT_EQ(run.out, expectedOut("rates-after-two-collections"));
+        EXPECT_EQ(run.err, scheduledCalls({millis}));
+    }
+}
+
+TEST(SamplingRun, APassThatOverrunsStartsTheNextAtOnceAndSkipsThePeriodsItMissed)
 {
     scriptMachine();
-    ChildResult run = runRecorded({"-r1", "--interval", "0.5", "--count", "2", "-s", "{Process",
-                                   "-i", "*", "-c", "% Processor Time}"});
-    EXPECT_EQ(run.out, expectedOut("rates-after-two-collections") + expectedOut("rates-after-two-collections"));
-    EXPECT_EQ(run.err, lines({"PdhOpenQueryA", "beginConsoleSampling", "keyPressWaiting",
-                              "PdhCollectQueryData", "sleepMilliseconds 500",
-                              "PdhCollectQueryData", "sleepMilliseconds 500", "keyPressWaiting",
-                              "PdhCollectQueryData", "sleepMilliseconds 500",
-                              "PdhCollectQueryData", "endConsoleSampling", "PdhCloseQuery"}));
+    // The second collection takes 2.5 intervals of 200 ms, the others nothing.
+    scripted::beforeCall(scripted::COLLECT_QUERY_DATA, 2, [] { scripted::advanceMonotonicClock(500); });
+    ChildResult run = runRecorded({"-s", "{Memory", "-i", "*", "-c", "Pages/sec}", "-l", "-d",
+                                   "--count", "4", "--interval", "0.2"});
+    // Pass 2, due at 200, ends at 700: pass 3 belongs to the period begun at
+    // 600 and starts at once; pass 4 is due at 800, on the grid.
+    EXPECT_EQ(run.err, scheduledCalls({200, 600, 800}));
+    EXPECT_EQ(run.out, "Memory : UNNAMED : Pages/sec = 7\n"
+                       "Memory : UNNAMED : Pages/sec = 7\n"
+                       "Memory : UNNAMED : Pages/sec = 7\n"
+                       "Memory : UNNAMED : Pages/sec = 7\n");
+    EXPECT_EQ(run.exitCode, 0);
+}
+
+TEST(SamplingRun, AnEndingSignalDuringAFormattedRunWaitsForTheRecordThenEndsTheProcess)
+{
+    auto printCalls = [] {
+        for (const std::string& event : scripted::events()) {
+            if (event.rfind("PdhCollect", 0) == 0 || event.rfind("sleep", 0) == 0 ||
+                event.find("Console") != std::string::npos || event.find("Signal") != std::string::npos) {
+                fprintf(stderr, "%s\n", event.c_str());
+            }
+        }
+    };
+    const std::vector<std::string> args = {"-s", "{Memory", "-i", "*", "-c", "Pages/sec}",
+                                           "--count", "5", "--format", "csv"};
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signalNumber);
+        scriptMachine();
+        scripted::beforeEndBySignal(printCalls);
+        // Held while the collection of pass 2 runs: that pass is not printed.
+        scripted::beforeCall(scripted::COLLECT_QUERY_DATA, 2,
+                             [signalNumber] { scripted::sendEndingSignal(signalNumber); });
+        ChildResult run = runRecorded(args);
+        EXPECT_EQ(run.signal, signalNumber);
+        EXPECT_EQ(run.err, lines({"beginConsoleSampling", "holdEndingSignals", "PdhCollectQueryData",
+                                  "sleepUntilMillis 1000", "PdhCollectQueryData",
+                                  "endConsoleSampling", "endByHeldSignal"}));
+        // The header and the one whole row of pass 1.
+        EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
+        EXPECT_EQ(run.out.back(), '\n');
+    }
+
+    // Arriving while pass 1 is fetched and written: pass 1 is written whole,
+    // and then the run ends.
+    scriptMachine();
+    scripted::beforeEndBySignal(printCalls);
+    scripted::beforeCall(scripted::GET_FORMATTED_VALUE, 1, [] { scripted::sendEndingSignal(SIGHUP); });
+    ChildResult whole = runRecorded(args);
+    EXPECT_EQ(whole.signal, SIGHUP);
+    // The sleep after it returns at once.
+    EXPECT_EQ(whole.err, lines({"beginConsoleSampling", "holdEndingSignals", "PdhCollectQueryData",
+                                "sleepUntilMillis 1000", "endConsoleSampling", "endByHeldSignal"}));
+    EXPECT_EQ(std::count(whole.out.begin(), whole.out.end(), '\n'), 2) << whole.out;
+
+    // A second signal ends the run at once, by itself.
+    scriptMachine();
+    scripted::beforeCall(scripted::COLLECT_QUERY_DATA, 3, [] {
+        scripted::sendEndingSignal(SIGTERM);
+        scripted::sendEndingSignal(SIGINT);
+    });
+    ChildResult run = runRecorded(args);
+    EXPECT_EQ(run.signal, SIGINT);
+
+    // Without --format nothing is held: the seed's way, ended at once.
+    scriptMachine();
+    scripted::beforeCall(scripted::COLLECT_QUERY_DATA, 2, [] { scripted::sendEndingSignal(SIGTERM); });
+    run = runRecorded({"-s", "{Memory", "-i", "*", "-c", "Pages/sec}", "-l", "--count", "5"});
+    EXPECT_EQ(run.signal, SIGTERM);
+    EXPECT_EQ(run.out, "Memory : UNNAMED : Pages/sec = 0x00000007\n");
 }
 
 TEST(SamplingRun, AllObjectsWithCountGiveTheRatesOnTheSecondPass)

@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     argv.push_back(nullptr);
 
     runSettings = RunSettings{INITIAL_SCREEN_WIDTH, INITIAL_COLUMN_WIDTH, 0};
-    longOptions = LongOptionSettings{0, DEFAULT_INTERVAL_MILLIS, FORMAT_TEXT};
+    longOptions = LongOptionSettings{0, DEFAULT_INTERVAL_MILLIS, FORMAT_TEXT, false};
     fflush(stdout);
     if (setjmp(backToTarget) == 0) {
         inParser = true;

@@ -59,7 +59,7 @@ case "$*" in
         printf 'System Performance Objects:\n'
         printf '\tProcessor\n\t    Performance Object Instances:\n\t\t0\n\t\t1\n\t\t_Total\n'
         printf '\t    Performance Object Counters:\n\t\t%% Processor Time\n\t\t%% User Time\n\t\tInterrupts/sec\n'
-        printf '\tProcess\n\t    Performance Object Instances:\n\t\tbash\n\t\tbash\n\t\tkworker_0:1\n\t\twe"ird\n'
+        printf '\tProcess\n\t    Performance Object Instances:\n\t\tbash\n\t\tbash\n\t\tkworker_0:1\n\t\twe"ird\n\t\ta{b}\n\t\t-x\n'
         printf '\t    Performance Object Counters:\n\t\tID Process\n\t\tElapsed Time\n'
         printf '\tMemory\n\t    Performance Object Instances:\n\t\tUNNAMED\n'
         printf '\t    Performance Object Counters:\n\t\tAvailable MBytes\n\t\tFree & Zero Page List Bytes\n'
@@ -141,6 +141,10 @@ expect mirekast -s "{Memory" -i '"*"' -c F -- '"Free & Zero Page List Bytes"'
 expect mirekast -s "{Process" -i b -- bash
 expect mirekast -s "{Process" -i k -- '"kworker_0:1"'
 expect mirekast -s "{Process" -i w -- "'we\"ird'"
+# Braces, backslashes and a leading dash come escaped as a set needs them.
+expect mirekast -s "{Process" -i a -- "'a\\{b\\}'"
+expect mirekast -s "{Process" -i "'\\-" -- '\-x'
+expect mirekast -s "{Process" -i "'a\\{" -- 'a\{b\}'
 # After the set is closed, glued or alone, options again.
 expect mirekast -s "{Processor" -i _Total -c 'Interrupts/sec}' -r -- -r -r1
 expect mirekast -s "{Processor" -i _Total -c Interrupts/sec "}" -l -- -l -ll

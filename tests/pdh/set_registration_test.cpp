@@ -181,6 +181,42 @@ TEST_F(RegisterSetsTest, AnInstanceNamedUnnamedKeepsItsInstancePart)
     EXPECT_EQ(drawTree(r->dataTree), "Odd\n  UNNAMED\n    c = \\Odd(UNNAMED#0)\\c\n");
 }
 
+TEST_F(RegisterSetsTest, ABackslashInASpecStandsForTheCharacterAfterIt)
+{
+    scripted::addObject("Odd {Queues}", {"{Rejected}", "*", "a\\b", "plain"},
+                        {"-x", "a{b}", "}", "\\", "a\\", "ab"});
+    Registration* r = registerFor({
+        // As the parser stores them: the backslashes typed are kept.
+        {"Odd \\{Queues\\}",
+         {{"\\-x", {"\\{Rejected\\}"}},
+          {"a\\{b\\}", {"\\*"}},
+          {"\\}", {"a\\\\b"}},
+          {"\\\\", {"\\plain"}},
+          // A backslash at the end stands for itself; one before an
+          // ordinary letter is dropped.
+          {"a\\", {"plain"}},
+          {"a\\b", {"plain"}}}},
+    });
+
+    EXPECT_EQ(scripted::attemptedPaths(), (Paths{
+                                              "\\Odd {Queues}(-x#0)\\{Rejected}",
+                                              "\\Odd {Queues}(a{b}#0)\\*",
+                                              "\\Odd {Queues}(}#0)\\a\\b",
+                                              "\\Odd {Queues}(\\#0)\\plain",
+                                              "\\Odd {Queues}(a\\#0)\\plain",
+                                              "\\Odd {Queues}(ab#0)\\plain",
+                                          }));
+    EXPECT_EQ(drawTree(r->headerTree), "Odd {Queues}\n  *\n  a\\b\n  plain\n  {Rejected}\n");
+}
+
+TEST_F(RegisterSetsTest, OnlyTheStarAsTypedSelectsAll)
+{
+    scripted::addObject("Odd", {"*", "c"}, {"*", "i"});
+    registerFor({{"Odd", {{"\\*", {"\\*"}}}}});
+
+    EXPECT_EQ(scripted::attemptedPaths(), Paths{"\\Odd(*#0)\\*"});
+}
+
 TEST_F(RegisterSetsTest, AnObjectWithoutInstancesIsSelectedByTheStarAlone)
 {
     scripted::findObject("Memory")->noInstancesSize = 2;

@@ -160,6 +160,16 @@ TEST_F(FormattedReport, LocalTimeAndZoneInCsvUtcInJson)
                        "\"counter\":\"Available Bytes\",\"value\":25769803264}]}\n");
 }
 
+TEST_F(FormattedReport, CsvHeaderShowsControlBytesOfTheHostNameAsQuestionMarks)
+{
+    // An escape that retitles the terminal, a bell, a line break and DEL,
+    // beside a quote that the field doubles.
+    scripted::setMachineName("h\x1b]0;x\x07\n\"q\x7f");
+    expectOutput({"-s", "{Memory", "-i", "*", "-c", "Available Bytes}", "--format", "csv"},
+                 "\"(PDH-CSV 4.0) (UTC)(0)\",\"\\\\h?]0;x??\"\"q?\\Memory\\Available Bytes\"\n"
+                 "\"01/02/2026 03:04:05.678\",\"25769803776\"\n");
+}
+
 TEST_F(FormattedReport, JsonEscapesControlBytes)
 {
     scripted::addObject("Odd", {"tab\there"}, {"line\nbreak\x01"});

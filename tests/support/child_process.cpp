@@ -10,7 +10,7 @@ ChildResult runInChild(const std::function<int()>& body)
 {
     return runForked([&body] {
         runSettings = RunSettings{INITIAL_SCREEN_WIDTH, INITIAL_COLUMN_WIDTH, 0};
-        longOptions = LongOptionSettings{0, DEFAULT_INTERVAL_MILLIS, FORMAT_TEXT};
+        longOptions = LongOptionSettings{0, DEFAULT_INTERVAL_MILLIS, FORMAT_TEXT, false};
         exit(body());
     });
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Output that goes away: when the reader of a pipe closes it, the run ends by
 # itself with exit code 0 after the pass in which writing failed, not by
-# SIGPIPE and not by being killed.
+# SIGPIPE and not by being killed; a name listing ends with 0 too.
 . "$(dirname "$0")/common.bash"
 
 command -v timeout >/dev/null || skip "timeout (coreutils) is not installed"
@@ -54,3 +54,12 @@ piped gone_once true -- "${SET[@]}" -r1 -l
 # A single pass of everything that cannot be written past its first bytes.
 piped all head -c 100 -- -a
 [ "$(wc -c < "$WORK/all.out")" -eq 100 ] || fail "all: the reader did not get 100 bytes"
+
+# Listings, in every form, end the same way when the reader goes away
+# after a few bytes, or before the first.
+piped names_json head -c 10 -- -L -a --format json
+[ "$(wc -c < "$WORK/names_json.out")" -eq 10 ] || fail "names_json: the reader did not get 10 bytes"
+piped names head -c 10 -- -L -a
+piped names_objects head -c 10 -- -LO -a
+piped names_objects_json true -- -LO -a --format json
+piped names_of_a_set true -- -L "${SET[@]}" --format csv

@@ -6,7 +6,8 @@
 # SIGTERM; a key typed ahead ends the run before its first pass; Ctrl-C
 # leaves a run alone that was started with SIGINT ignored; Ctrl-Z stops the run
 # and `fg` takes it up again in the loop's mode, even when the shell took the
-# terminal back before the run had handled its SIGTSTP.
+# terminal back before the run had handled its SIGTSTP; a run with --format
+# ends by Ctrl-C once its row is written, the mode restored.
 . "$(dirname "$0")/common.bash"
 
 command -v tmux >/dev/null || skip "tmux is not installed (scripts/test installs it)"
@@ -191,3 +192,20 @@ in_loop_mode late_stop
 tmx send-keys -t main -l t
 end_case late_stop 0
 key_reached_shell late_stop
+
+# 8. A run with --format holds Ctrl-C until its row is written, then restores
+# the mode and ends by SIGINT all the same; so does a run that a second
+# signal ends at once.
+csv_rows() { since "$1" | grep -c '^"[0-9/]* [0-9:.]*","'; }
+at_least_rows() { [ "$(csv_rows "$1")" -ge "$2" ]; }
+for label in format_interrupt format_twice; do
+    type_line "bash $WORK/case.sh $WORK $label 0 $BIN ${SET[*]@Q} -r --count 10000 --interval 0.2 --format csv"
+    wait_until 30 at_least_rows "$label" 2 || fail "$label: fewer than two rows: $(since "$label" | tail -n 5)"
+    in_loop_mode "$label"
+    if [ "$label" = format_twice ]; then
+        tmx send-keys -t main C-c C-c
+    else
+        tmx send-keys -t main C-c
+    fi
+    end_case "$label" 130
+done

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@ static struct termios savedMode;
 static volatile sig_atomic_t modeChanged = 0;
 static volatile sig_atomic_t sampling = 0;
 static volatile sig_atomic_t continued = 0;
+static volatile sig_atomic_t heldSignal = 0;
 static bool exitHookInstalled = false;
 
 static void restoreMode()
@@ -156,4 +158,69 @@ void sleepMilliseconds(unsigned milliseconds)
                             static_cast<long>(milliseconds % 1000) * 1000000L};
     while (nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
+}
+
+int64_t monotonicMillis()
+{
+    struct timespec now = {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// The ending signals stay blocked but while ppoll waits, so that one arriving
+// between the look at heldSignal and the wait still cuts the wait short.
+void sleepUntilMillis(int64_t due)
+{
+    sigset_t ending;
+    sigset_t previous;
+    sigemptyset(&ending);
+    sigaddset(&ending, SIGINT);
+    sigaddset(&ending, SIGTERM);
+    sigaddset(&ending, SIGHUP);
+    sigprocmask(SIG_BLOCK, &ending, &previous);
+    for (int64_t left = due - monotonicMillis(); left > 0 && heldSignal == 0;
+         left = due - monotonicMillis()) {
+        struct timespec wait = {static_cast<time_t>(left / 1000),
+                                static_cast<long>(left % 1000) * 1000000L};
+        ppoll(nullptr, 0, &wait, &previous);
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
+
+// The first ending signal is only noted; the loop honours it once the record
+// it is writing is whole.  A second one means now.
+static void holdOrEnd(int signalNumber)
+{
+    if (heldSignal != 0) {
+        restoreAndResignal(signalNumber);
+        return;
+    }
+    heldSignal = signalNumber;
+}
+
+void holdEndingSignals()
+{
+    static const int heldSignals[] = {SIGINT, SIGTERM, SIGHUP};
+    for (int signalNumber : heldSignals) {
+        restoreOnSignal(signalNumber, holdOrEnd);
+    }
+}
+
+int heldEndingSignal()
+{
+    return heldSignal;
+}
+
+void endByHeldSignal()
+{
+    int signalNumber = heldSignal;
+    sampling = 0;
+    restoreMode();
+    signal(signalNumber, SIG_DFL);
+    sigset_t ending;
+    sigemptyset(&ending);
+    sigaddset(&ending, signalNumber);
+    sigprocmask(SIG_UNBLOCK, &ending, nullptr);
+    raise(signalNumber);
+    _exit(128 + signalNumber);
 }

@@ -1,5 +1,6 @@
 // LogicalDisk: one instance per mounted block-device filesystem, named by the
-// device's kernel name, then "_Total".  The mounts come from mountinfo, whose
+// device's kernel name, then "_Total"; its I/O counters read the device's own
+// line of /proc/diskstats (a partition's line counts that partition's I/O).  The mounts come from mountinfo, whose
 // "major:minor" names the device that /proc/diskstats lists by name; a device
 // mounted at several places counts once, at its first mount.
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 
+#include "platform/linux/disk_io.h"
 #include "platform/linux/perf_objects.h"
 #include "platform/linux/procfs.h"
 
@@ -14,30 +16,31 @@ namespace {
 
 enum { SOURCE_STATVFS = 1 };
 
-enum { FREE_SPACE, FREE_MEGABYTES };
+enum { FREE_SPACE, FREE_MEGABYTES, FIRST_IO };
 
 const CounterDef counters[] = {
     {"% Free Space", KIND_FRACTION, SOURCE_STATVFS, 1.0, TOTAL_SUM},
     {"Free Megabytes", KIND_VALUE, SOURCE_STATVFS, 1.0 / (1024 * 1024), TOTAL_SUM},
+    DISK_IO_COUNTER_DEFS,
 };
 
-// The kernel name of block device major:minor, or "" when diskstats has none.
-std::string deviceName(const std::string& diskstats, uint64_t major, uint64_t minor)
+// The diskstats line of block device major:minor; false when there is none.
+bool deviceLine(const std::string& diskstats, uint64_t major, uint64_t minor, DiskLine& disk)
 {
     for (const char* line = diskstats.c_str(); *line != '\0'; line = nextLine(line)) {
         const char* p = line;
         uint64_t lineMajor, lineMinor;
         if (readUnsigned(p, lineMajor) && readUnsigned(p, lineMinor) && lineMajor == major &&
             lineMinor == minor) {
-            p = skipBlanks(p);
-            const char* end = p;
-            while (*end != ' ' && *end != '\t' && *end != '\n' && *end != '\0') {
-                ++end;
-            }
-            return std::string(p, end);
+            return parseDiskLine(line, disk);
         }
     }
-    return std::string();
+    return false;
+}
+
+std::string nameOf(const DiskLine& disk)
+{
+    return std::string(disk.name, disk.nameLength);
 }
 
 const char* fieldEnd(const char* p)
@@ -71,8 +74,9 @@ void sampleFilesystems(unsigned sources, ObjectSample& sample)
         p = fieldEnd(skipBlanks(p));  // root
         const char* pointBegin = skipBlanks(p);
         const char* pointEnd = fieldEnd(pointBegin);
-        std::string name = deviceName(*disks, major, minor);
-        if (name.empty() && major == 0) {
+        DiskLine disk;
+        bool found = deviceLine(*disks, major, minor, disk);
+        if (!found && major == 0) {
             // Filesystems such as btrfs show an anonymous device here; the
             // source after " - type " names the real one.
             const char* separator = pointEnd;
@@ -88,18 +92,20 @@ void sampleFilesystems(unsigned sources, ObjectSample& sample)
                     S_ISBLK(status.st_mode)) {
                     major = ::major(status.st_rdev);
                     minor = ::minor(status.st_rdev);
-                    name = deviceName(*disks, major, minor);
+                    found = deviceLine(*disks, major, minor, disk);
                 }
             }
         }
         uint64_t device = (major << 32) | minor;
-        if (name.empty() || std::find(seen.begin(), seen.end(), device) != seen.end()) {
+        if (!found || std::find(seen.begin(), seen.end(), device) != seen.end()) {
             continue;
         }
         seen.push_back(device);
+        std::string name = nameOf(disk);
         InstanceSample& filesystem =
             addInstance(sample, logicalDiskObject, instanceNameFromSystem(name.data(), name.size()),
                         InstanceIdentity{device, 0});
+        setDiskIo(filesystem, FIRST_IO, disk, sample.timeNs);
         struct statvfs figures;
         std::string point = decodeOctalEscapes(pointBegin, static_cast<size_t>(pointEnd - pointBegin));
         if ((sources & SOURCE_STATVFS) && callStatvfs(point.c_str(), &figures) == 0 &&

@@ -18,7 +18,8 @@ enum {
     PAGE_FAULTS,
     PAGES_INPUT,
     PAGES_OUTPUT,
-    PAGES
+    PAGES,
+    PAGE_READS
 };
 
 const CounterDef counters[] = {
@@ -35,6 +36,8 @@ const CounterDef counters[] = {
     {"Pages Input/sec", KIND_RATE, SOURCE_VMSTAT, 1.0, TOTAL_NONE},
     {"Pages Output/sec", KIND_RATE, SOURCE_VMSTAT, 1.0, TOTAL_NONE},
     {"Pages/sec", KIND_RATE, SOURCE_VMSTAT, 1.0, TOTAL_NONE},
+    // One read operation per hard fault.
+    {"Page Reads/sec", KIND_RATE, SOURCE_VMSTAT, 1.0, TOTAL_NONE},
 };
 
 int64_t kilobytes(uint64_t value)
@@ -50,8 +53,8 @@ void readMeminfo(InstanceSample& instance)
     }
     static const char* const keys[] = {"MemAvailable:", "Committed_AS:", "MemTotal:",
                                        "SwapTotal:",    "Cached:",       "Buffers:",
-                                       "MemFree:"};
-    enum { AVAILABLE, COMMITTED, TOTAL, SWAP, CACHED, BUFFERS, FREE, KEYS };
+                                       "MemFree:",      "Shmem:"};
+    enum { AVAILABLE, COMMITTED, TOTAL, SWAP, CACHED, BUFFERS, FREE, SHMEM, KEYS };
     uint64_t value[KEYS] = {0};
     bool found[KEYS];
     scanKeyedNumbers(text->c_str(), keys, KEYS, value, found);
@@ -72,8 +75,11 @@ void readMeminfo(InstanceSample& instance)
     if (found[COMMITTED] && haveLimit) {
         setValue(instance, COMMITTED_IN_USE, kilobytes(value[COMMITTED]), limit);
     }
-    if (found[CACHED] && found[BUFFERS]) {
-        setValue(instance, CACHE_BYTES, kilobytes(value[CACHED]) + kilobytes(value[BUFFERS]));
+    if (found[CACHED] && found[BUFFERS] && found[SHMEM]) {
+        // tmpfs and shared memory count in Cached, but are no file cache.
+        int64_t cache = kilobytes(value[CACHED]) + kilobytes(value[BUFFERS]) -
+                        kilobytes(value[SHMEM]);
+        setValue(instance, CACHE_BYTES, cache > 0 ? cache : 0);
     }
     if (found[FREE]) {
         setValue(instance, FREE_BYTES, kilobytes(value[FREE]));
@@ -86,8 +92,8 @@ void readVmstat(InstanceSample& instance)
     if (!text) {
         return;
     }
-    static const char* const keys[] = {"pgfault ", "pswpin ", "pswpout "};
-    enum { FAULTS, SWAP_IN, SWAP_OUT, KEYS };
+    static const char* const keys[] = {"pgfault ", "pswpin ", "pswpout ", "pgmajfault "};
+    enum { FAULTS, SWAP_IN, SWAP_OUT, MAJOR_FAULTS, KEYS };
     uint64_t value[KEYS] = {0};
     bool found[KEYS];
     scanKeyedNumbers(text->c_str(), keys, KEYS, value, found);
@@ -102,6 +108,9 @@ void readVmstat(InstanceSample& instance)
     }
     if (found[SWAP_IN] && found[SWAP_OUT]) {
         setValue(instance, PAGES, toSigned(value[SWAP_IN]) + toSigned(value[SWAP_OUT]));
+    }
+    if (found[MAJOR_FAULTS]) {
+        setValue(instance, PAGE_READS, toSigned(value[MAJOR_FAULTS]));
     }
 }
 

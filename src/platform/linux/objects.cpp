@@ -4,9 +4,12 @@
 #include "platform/linux/perf_objects.h"
 
 const PerfObject* const perfObjects[] = {
-    &processorObject,  &processObject,      &threadObject,
-    &memoryObject,     &systemObject,       &physicalDiskObject,
-    &logicalDiskObject, &networkInterfaceObject, &pagingFileObject,
+    &processorObject,    &processObject,       &threadObject,
+    &memoryObject,       &systemObject,        &physicalDiskObject,
+    &logicalDiskObject,  &networkInterfaceObject, &pagingFileObject,
+    &processorInformationObject, &tcp4Object,  &tcp6Object,
+    &udp4Object,         &udp6Object,          &ip4Object,
+    &ip6Object,          &cacheObject,
 };
 const int perfObjectCount = static_cast<int>(sizeof perfObjects / sizeof perfObjects[0]);
 

@@ -155,7 +155,7 @@ PDH_STATUS status(DWORD value)
 
 bool isTwoSample(CounterKind kind)
 {
-    return kind == KIND_RATE || kind == KIND_PERCENT || kind == KIND_PERCENT_INVERSE;
+    return kind != KIND_VALUE && kind != KIND_FRACTION && kind != KIND_ELAPSED;
 }
 
 // The program adds the counters of one instance one after another, in the
@@ -246,7 +246,10 @@ void carryTotals(ObjectState& state, ObjectSample& fresh)
 void takeSample(ObjectState& state)
 {
     ObjectSample fresh;
+    // Whole units of the raw samples' time base, so that PDH's formula over
+    // the raw samples gives exactly the values formatted here.
     fresh.timeNs = sampleClockNanoseconds();
+    fresh.timeNs -= fresh.timeNs % (1000000000 / RAW_TIME_BASE);
     state.object->sample(state.sources, fresh);
     carryTotals(state, fresh);
     state.previous = std::move(state.latest);

@@ -10,13 +10,18 @@
 #include <vector>
 
 // How a formatted value comes from the raw pairs (a, b) of the samples.
+// Times are in nanoseconds; the sample time is the collection's.
 enum CounterKind {
     KIND_VALUE,            // a × scale of the latest collection
     KIND_FRACTION,         // 100 × a / b of the latest collection, capped at 100
-    KIND_RATE,             // Δa per second over the last two collections, × scale
-    KIND_PERCENT,          // 100 × Δa / Δb, capped at 100
+    KIND_RATE,             // Δa per second over the last two collections
+    KIND_PERCENT,          // 100 × Δa / Δb (both times), capped at 100
     KIND_PERCENT_INVERSE,  // 100 − 100 × Δa / Δb
-    KIND_ELAPSED           // (a − b) nanoseconds, in seconds, of the latest collection
+    KIND_ELAPSED,          // (a − b) nanoseconds, in seconds, of the latest collection
+    KIND_AVERAGE_TIMER,    // Δa / Δb: a time per event, in seconds; 0 when Δb is 0
+    KIND_AVERAGE_BULK,     // Δa / Δb: a count per event; 0 when Δb is 0
+    KIND_QUEUE,            // Δa / Δ(sample time): time summed over requests, the mean in flight
+    KIND_QUEUE_PERCENT     // 100 × Δa / Δb, b a time: the mean in flight × 100, capped at 100
 };
 
 // How an object's "_Total" instance is made from its other instances.
@@ -89,6 +94,14 @@ extern const PerfObject physicalDiskObject;
 extern const PerfObject logicalDiskObject;
 extern const PerfObject networkInterfaceObject;
 extern const PerfObject pagingFileObject;
+extern const PerfObject processorInformationObject;
+extern const PerfObject tcp4Object;
+extern const PerfObject tcp6Object;
+extern const PerfObject udp4Object;
+extern const PerfObject udp6Object;
+extern const PerfObject ip4Object;
+extern const PerfObject ip6Object;
+extern const PerfObject cacheObject;
 
 // The table of objects, in enumeration order.
 extern const PerfObject* const perfObjects[];

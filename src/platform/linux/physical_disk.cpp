@@ -5,40 +5,15 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#include "platform/linux/disk_io.h"
 #include "platform/linux/perf_objects.h"
 #include "platform/linux/procfs.h"
 
 namespace {
 
-enum {
-    READS,
-    WRITES,
-    TRANSFERS,
-    READ_BYTES,
-    WRITE_BYTES,
-    BYTES,
-    CURRENT_QUEUE,
-    DISK_TIME,
-    IDLE_TIME,
-    AVERAGE_QUEUE
-};
-
 const CounterDef counters[] = {
-    {"Disk Reads/sec", KIND_RATE, 0, 1.0, TOTAL_SUM},
-    {"Disk Writes/sec", KIND_RATE, 0, 1.0, TOTAL_SUM},
-    {"Disk Transfers/sec", KIND_RATE, 0, 1.0, TOTAL_SUM},
-    {"Disk Read Bytes/sec", KIND_RATE, 0, 1.0, TOTAL_SUM},
-    {"Disk Write Bytes/sec", KIND_RATE, 0, 1.0, TOTAL_SUM},
-    {"Disk Bytes/sec", KIND_RATE, 0, 1.0, TOTAL_SUM},
-    {"Current Disk Queue Length", KIND_VALUE, 0, 1.0, TOTAL_SUM},
-    // The total's share is over all disks' time: the average busy share.
-    {"% Disk Time", KIND_PERCENT, 0, 1.0, TOTAL_SUM},
-    {"% Idle Time", KIND_PERCENT_INVERSE, 0, 1.0, TOTAL_SUM},
-    // Milliseconds of weighted I/O time per second of time.
-    {"Avg. Disk Queue Length", KIND_RATE, 0, 1.0 / 1000, TOTAL_SUM},
+    DISK_IO_COUNTER_DEFS,
 };
-
-const int64_t SECTOR_BYTES = 512;
 
 bool startsWith(const std::string& name, const char* prefix)
 {
@@ -92,49 +67,20 @@ void sampleDisks(unsigned, ObjectSample& sample)
     }
     std::vector<std::string> names;
     for (const char* line = text->c_str(); *line != '\0'; line = nextLine(line)) {
-        const char* p = line;
-        uint64_t major, minor;
-        if (!readUnsigned(p, major) || !readUnsigned(p, minor)) {
+        DiskLine disk;
+        if (!parseDiskLine(line, disk)) {
             continue;
         }
-        p = skipBlanks(p);
-        const char* nameEnd = p;
-        while (*nameEnd != ' ' && *nameEnd != '\t' && *nameEnd != '\n' && *nameEnd != '\0') {
-            ++nameEnd;
-        }
-        std::string name(p, nameEnd);
-        p = nameEnd;
-        uint64_t field[12] = {0};
-        int count = 0;
-        while (count < 11 && readUnsigned(p, field[count + 1])) {
-            ++count;
-        }
-        if (count < 11 || name.empty()) {
-            continue;
-        }
+        std::string name(disk.name, disk.nameLength);
         bool whole = isWholeDisk(name, names);
         names.push_back(name);
         if (!whole) {
             continue;
         }
-        InstanceSample& disk =
+        InstanceSample& instance =
             addInstance(sample, physicalDiskObject, instanceNameFromSystem(name.data(), name.size()),
-                        InstanceIdentity{(major << 32) | minor, 0});
-        int64_t reads = toSigned(field[1]);
-        int64_t readBytes = toSigned(field[3]) * SECTOR_BYTES;
-        int64_t writes = toSigned(field[5]);
-        int64_t writeBytes = toSigned(field[7]) * SECTOR_BYTES;
-        int64_t busy = toSigned(field[10]) * 1000000;  // ms as ns, against the sample time
-        setValue(disk, READS, reads);
-        setValue(disk, WRITES, writes);
-        setValue(disk, TRANSFERS, reads + writes);
-        setValue(disk, READ_BYTES, readBytes);
-        setValue(disk, WRITE_BYTES, writeBytes);
-        setValue(disk, BYTES, readBytes + writeBytes);
-        setValue(disk, CURRENT_QUEUE, toSigned(field[9]));
-        setValue(disk, DISK_TIME, busy, sample.timeNs);
-        setValue(disk, IDLE_TIME, busy, sample.timeNs);
-        setValue(disk, AVERAGE_QUEUE, toSigned(field[11]));
+                        InstanceIdentity{(disk.major << 32) | disk.minor, 0});
+        setDiskIo(instance, 0, disk, sample.timeNs);
     }
     appendTotal(sample, physicalDiskObject);
 }

@@ -32,7 +32,8 @@ enum {
     IO_READ_BYTES,
     IO_WRITE_BYTES,
     IO_DATA_OPERATIONS,
-    IO_DATA_BYTES
+    IO_DATA_BYTES,
+    WORKING_SET_PRIVATE
 };
 
 const CounterDef counters[] = {
@@ -57,6 +58,7 @@ const CounterDef counters[] = {
     {"IO Write Bytes/sec", KIND_RATE, SOURCE_IO, 1.0, TOTAL_SUM},
     {"IO Data Operations/sec", KIND_RATE, SOURCE_IO, 1.0, TOTAL_SUM},
     {"IO Data Bytes/sec", KIND_RATE, SOURCE_IO, 1.0, TOTAL_SUM},
+    {"Working Set - Private", KIND_VALUE, SOURCE_STATUS, 1.0, TOTAL_SUM},
 };
 
 std::string buffer;  // reused for every file of every process
@@ -68,15 +70,16 @@ int64_t kilobytes(uint64_t value)
 
 void setMemory(InstanceSample& instance, const std::string& status)
 {
-    static const char* const keys[] = {"VmRSS:", "VmHWM:", "VmPeak:", "RssAnon:", "VmSwap:"};
-    enum { RSS, HWM, PEAK, ANON, SWAP, KEYS };
+    static const char* const keys[] = {"VmRSS:", "VmHWM:", "VmPeak:", "RssAnon:", "VmData:",
+                                       "VmStk:"};
+    enum { RSS, HWM, PEAK, ANON, DATA, STACK, KEYS };
     uint64_t value[KEYS] = {0};
     bool found[KEYS];
     scanKeyedNumbers(status.c_str(), keys, KEYS, value, found);
     if (!found[RSS]) {
         // A kernel thread (or a zombie) has no memory of its own.
         for (int counter : {WORKING_SET, WORKING_SET_PEAK, VIRTUAL_BYTES_PEAK, PRIVATE_BYTES,
-                            PAGE_FILE_BYTES}) {
+                            PAGE_FILE_BYTES, WORKING_SET_PRIVATE}) {
             setValue(instance, counter, 0);
         }
         return;
@@ -88,11 +91,15 @@ void setMemory(InstanceSample& instance, const std::string& status)
     if (found[PEAK]) {
         setValue(instance, VIRTUAL_BYTES_PEAK, kilobytes(value[PEAK]));
     }
-    if (found[ANON] && found[SWAP]) {
-        setValue(instance, PRIVATE_BYTES, kilobytes(value[ANON]) + kilobytes(value[SWAP]));
+    if (found[DATA] && found[STACK]) {
+        // The private writable memory committed, touched or not, as Windows'
+        // commit charge; Windows defines Page File Bytes alike.
+        int64_t committed = kilobytes(value[DATA]) + kilobytes(value[STACK]);
+        setValue(instance, PRIVATE_BYTES, committed);
+        setValue(instance, PAGE_FILE_BYTES, committed);
     }
-    if (found[SWAP]) {
-        setValue(instance, PAGE_FILE_BYTES, kilobytes(value[SWAP]));
+    if (found[ANON]) {
+        setValue(instance, WORKING_SET_PRIVATE, kilobytes(value[ANON]));
     }
 }
 

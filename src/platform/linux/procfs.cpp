@@ -54,7 +54,8 @@ SourceCache cache;
 
 const char* const procFileNames[PROC_FILE_COUNT] = {
     "stat", "uptime", "meminfo", "vmstat", "loadavg", "diskstats",
-    "net/dev", "swaps", "interrupts", "self/mountinfo",
+    "net/dev", "swaps", "interrupts", "self/mountinfo", "softirqs",
+    "net/snmp", "net/snmp6", "net/tcp", "net/tcp6",
 };
 
 bool exhausted = false;
@@ -460,10 +461,67 @@ void scanKeyedNumbers(const char* text, const char* const* keys, int keyCount,
     }
 }
 
+namespace {
+
+// The length of the valid UTF-8 sequence at `text`, which has `room` bytes
+// left, or 0 when none starts there: no overlong forms, no surrogates,
+// nothing above U+10FFFF.
+size_t utf8SequenceAt(const unsigned char* text, size_t room)
+{
+    unsigned char lead = text[0];
+    if (lead < 0x80) {
+        return 1;
+    }
+    size_t length;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (length > room || text[1] < low || text[1] > high) {
+        return 0;
+    }
+    for (size_t i = 2; i < length; i++) {
+        if (text[i] < 0x80 || text[i] > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+} // namespace
+
 std::string instanceNameFromSystem(const char* begin, size_t length)
 {
-    std::string name(begin, length);
-    for (char& c : name) {
+    std::string name;
+    name.reserve(length);
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(begin);
+    size_t at = 0;
+    while (at < length) {
+        size_t sequence = utf8SequenceAt(bytes + at, length - at);
+        if (sequence > 1) {
+            name.append(begin + at, sequence);
+            at += sequence;
+            continue;
+        }
+        char c = begin[at++];
+        // A byte that starts no UTF-8 character would be printed alike with
+        // its neighbours (U+FFFD) by the forms for other programs, while the
+        // paths tell them apart: two series of one name.
+        if (sequence == 0) {
+            name += '?';
+            continue;
+        }
         switch (c) {
         case '(':
             c = '[';
@@ -485,6 +543,16 @@ std::string instanceNameFromSystem(const char* begin, size_t length)
             }
             break;
         }
+        name += c;
+    }
+    // An empty name would end the name list it is listed in; "_Total" names
+    // the sum and "UNNAMED" an object without instances.  The system's
+    // thing keeps its own name, in brackets.
+    if (name.empty()) {
+        return EMPTY_NAME_STAND_IN;
+    }
+    if (name == "_Total" || name == "UNNAMED") {
+        return "[" + name + "]";
     }
     return name;
 }

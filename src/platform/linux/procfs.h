@@ -80,6 +80,11 @@ enum ProcFile {
     PROC_SWAPS,
     PROC_INTERRUPTS,
     PROC_MOUNTINFO,
+    PROC_SOFTIRQS,
+    PROC_NET_SNMP,
+    PROC_NET_SNMP6,
+    PROC_NET_TCP,
+    PROC_NET_TCP6,
     PROC_FILE_COUNT
 };
 void beginCollection();
@@ -122,10 +127,15 @@ int64_t toSigned(uint64_t value);
 void scanKeyedNumbers(const char* text, const char* const* keys, int keyCount,
                       uint64_t* values, bool* found);
 
-// A name taken from the system, made safe for counter paths and terminals:
-// '(' becomes '[', ')' becomes ']', '#', '/' and '\' become '_', and every
-// control byte (below 0x20, and 0x7f) becomes '?'.
+// A name taken from the system, made safe for counter paths, terminals and
+// every output form: '(' becomes '[', ')' becomes ']', '#', '/' and '\'
+// become '_', every control byte (below 0x20, and 0x7f) and every byte that
+// is not part of a valid UTF-8 character becomes '?'.  An empty name becomes
+// EMPTY_NAME_STAND_IN, and "_Total" and "UNNAMED", which the program reserves,
+// become "[_Total]" and "[UNNAMED]".  Every object names its instances
+// through here.
 std::string instanceNameFromSystem(const char* begin, size_t length);
+const char EMPTY_NAME_STAND_IN[] = "[empty]";
 
 // Decodes the octal escapes (\040 for a blank) of /proc/swaps and mountinfo.
 std::string decodeOctalEscapes(const char* begin, size_t length);

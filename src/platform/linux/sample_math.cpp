@@ -23,7 +23,42 @@ double capPercent(double value, bool noCap)
     return (!noCap && value > 100.0) ? 100.0 : value;
 }
 
+int64_t inTimeBase(int64_t nanoseconds)
+{
+    return nanoseconds / (1000000000 / RAW_TIME_BASE);
+}
+
 } // namespace
+
+RawPair rawPairOf(const CounterDef& def, const CounterReading& reading)
+{
+    const RawValue& raw = reading.raw;
+    switch (def.kind) {
+    case KIND_VALUE:
+        // Scaled whole, as Windows keeps "KBytes" and "MBytes" counters.
+        return RawPair{def.scale == 1.0 ? raw.a
+                                        : static_cast<int64_t>(static_cast<double>(raw.a) * def.scale),
+                       0};
+    case KIND_FRACTION:
+    case KIND_AVERAGE_BULK:
+        return RawPair{raw.a, raw.b};
+    case KIND_RATE:
+        return RawPair{def.scale == 1.0 ? raw.a
+                                        : static_cast<int64_t>(static_cast<double>(raw.a) * def.scale),
+                       inTimeBase(reading.timeNs)};
+    case KIND_PERCENT:
+    case KIND_PERCENT_INVERSE:
+    case KIND_QUEUE_PERCENT:
+        return RawPair{inTimeBase(raw.a), inTimeBase(raw.b)};
+    case KIND_ELAPSED:
+        return RawPair{inTimeBase(raw.b), inTimeBase(raw.a)};
+    case KIND_AVERAGE_TIMER:
+        return RawPair{inTimeBase(raw.a), raw.b};
+    case KIND_QUEUE:
+        return RawPair{inTimeBase(raw.a), inTimeBase(reading.timeNs)};
+    }
+    return RawPair{0, 0};
+}
 
 ComputedValue computeCounterValue(const CounterDef& def, const CounterReading& previous,
                                   const CounterReading& latest, bool noCap)
@@ -34,24 +69,24 @@ ComputedValue computeCounterValue(const CounterDef& def, const CounterReading& p
     if (!latest.raw.valid) {
         return failed(PDH_CSTATUS_INVALID_DATA);
     }
-    const RawValue& now = latest.raw;
+    // Every value is PDH's formula for the counter's type over the raw form,
+    // so that the raw samples a caller reads give the same figures.
+    RawPair now = rawPairOf(def, latest);
     switch (def.kind) {
     case KIND_VALUE:
-        if (def.scale == 1.0) {
-            return ComputedValue{PDH_CSTATUS_VALID_DATA, true, now.a, 0.0};
-        }
-        return real(static_cast<double>(now.a) * def.scale);
+        return ComputedValue{PDH_CSTATUS_VALID_DATA, true, now.first, 0.0};
     case KIND_FRACTION:
-        if (now.b <= 0) {
+        if (now.second <= 0) {
             return failed(PDH_CSTATUS_INVALID_DATA);
         }
-        return real(capPercent(100.0 * static_cast<double>(now.a) / static_cast<double>(now.b),
+        return real(capPercent(100.0 * static_cast<double>(now.first) /
+                                   static_cast<double>(now.second),
                                noCap));
     case KIND_ELAPSED:
-        return real(now.a > now.b ? static_cast<double>(now.a - now.b) / 1e9 : 0.0);
-    case KIND_RATE:
-    case KIND_PERCENT:
-    case KIND_PERCENT_INVERSE:
+        return real(now.second > now.first
+                        ? static_cast<double>(now.second - now.first) / static_cast<double>(RAW_TIME_BASE)
+                        : 0.0);
+    default:
         break;
     }
 
@@ -61,24 +96,50 @@ ComputedValue computeCounterValue(const CounterDef& def, const CounterReading& p
         previous.identity.second != latest.identity.second) {
         return failed(PDH_CSTATUS_INVALID_DATA);
     }
-    const RawValue& before = previous.raw;
-    double delta = static_cast<double>(now.a - before.a);
-    if (def.kind == KIND_RATE) {
-        int64_t elapsed = latest.timeNs - previous.timeNs;
-        if (elapsed <= 0) {
+    RawPair before = rawPairOf(def, previous);
+    int64_t delta = now.first - before.first;
+    int64_t base = now.second - before.second;
+    switch (def.kind) {
+    case KIND_RATE:
+    case KIND_QUEUE:
+        if (base <= 0) {
             return failed(PDH_CALC_NEGATIVE_TIMEBASE);
         }
         if (delta < 0) {
-            // A counter that went back was reset: there is no honest rate.
+            // A counter that went back was reset or wrapped: there is no
+            // honest figure.
             return failed(PDH_CALC_NEGATIVE_VALUE);
         }
-        return real(delta * 1e9 / static_cast<double>(elapsed) * def.scale);
+        if (def.kind == KIND_QUEUE) {
+            return real(static_cast<double>(delta) / static_cast<double>(base));
+        }
+        return real(static_cast<double>(delta) /
+                    (static_cast<double>(base) / static_cast<double>(RAW_TIME_BASE)));
+    case KIND_AVERAGE_TIMER:
+    case KIND_AVERAGE_BULK:
+        if (delta < 0 || base < 0) {
+            return failed(base < 0 ? PDH_CALC_NEGATIVE_DENOMINATOR : PDH_CALC_NEGATIVE_VALUE);
+        }
+        if (base == 0) {
+            // No events in between: PDH answers 0, not a failure.
+            return real(0.0);
+        }
+        if (def.kind == KIND_AVERAGE_TIMER) {
+            return real(static_cast<double>(delta) / static_cast<double>(RAW_TIME_BASE) /
+                        static_cast<double>(base));
+        }
+        return real(static_cast<double>(delta) / static_cast<double>(base));
+    default:
+        break;
     }
-    int64_t base = now.b - before.b;
+    // The percentages of a time.
     if (base <= 0) {
         return failed(base < 0 ? PDH_CALC_NEGATIVE_DENOMINATOR : PDH_CSTATUS_INVALID_DATA);
     }
-    double share = 100.0 * delta / static_cast<double>(base);
+    if (def.kind == KIND_QUEUE_PERCENT && delta < 0) {
+        return failed(PDH_CALC_NEGATIVE_VALUE);
+    }
+    double share = 100.0 * static_cast<double>(delta) / static_cast<double>(base);
     if (def.kind == KIND_PERCENT_INVERSE) {
         share = 100.0 - share;
     }
@@ -131,17 +192,25 @@ DWORD counterTypeOf(CounterKind kind)
 {
     switch (kind) {
     case KIND_VALUE:
-        return 0x00010100;  // PERF_COUNTER_LARGE_RAWCOUNT
+        return PERF_COUNTER_LARGE_RAWCOUNT;
     case KIND_FRACTION:
-        return 0x20020400;  // PERF_RAW_FRACTION
+        return PERF_RAW_FRACTION;
     case KIND_RATE:
-        return 0x10410500;  // PERF_COUNTER_BULK_COUNT
+        return PERF_COUNTER_BULK_COUNT;
     case KIND_PERCENT:
-        return 0x20510500;  // PERF_100NSEC_TIMER
+        return PERF_100NSEC_TIMER;
     case KIND_PERCENT_INVERSE:
-        return 0x21510500;  // PERF_100NSEC_TIMER_INV
+        return PERF_100NSEC_TIMER_INV;
     case KIND_ELAPSED:
-        return 0x30240500;  // PERF_ELAPSED_TIME
+        return PERF_ELAPSED_TIME;
+    case KIND_AVERAGE_TIMER:
+        return PERF_AVERAGE_TIMER;
+    case KIND_AVERAGE_BULK:
+        return PERF_AVERAGE_BULK;
+    case KIND_QUEUE:
+        return PERF_COUNTER_100NS_QUEUELEN_TYPE;
+    case KIND_QUEUE_PERCENT:
+        return PERF_PRECISION_100NS_TIMER;
     }
     return 0;
 }
@@ -159,29 +228,13 @@ RawCounterPair rawCounterPair(const CounterDef& def, const CounterReading& lates
         pair.status = PDH_CSTATUS_INVALID_DATA;
         return pair;
     }
-    const RawValue& now = latest.raw;
-    switch (def.kind) {
-    case KIND_VALUE:
-        pair.first = toLargeValue(computeCounterValue(def, latest, latest, true));
-        break;
-    case KIND_FRACTION:
-        pair.first = now.a;
-        pair.second = now.b;
-        break;
-    case KIND_RATE:
-        pair.first = static_cast<LONGLONG>(static_cast<double>(now.a) * def.scale);
-        pair.second = latest.timeNs / 100;
-        break;
-    case KIND_PERCENT:
-    case KIND_PERCENT_INVERSE:
-        pair.first = now.a / 100;
-        pair.second = now.b / 100;
-        break;
-    case KIND_ELAPSED:
-        // The start as Unix time: the collection's time less the age.
+    RawPair raw = rawPairOf(def, latest);
+    pair.first = raw.first;
+    pair.second = raw.second;
+    if (def.kind == KIND_ELAPSED) {
+        // The start as Unix time: the collection's time less the same age.
         pair.second = unixNs / 100;
-        pair.first = pair.second - (now.a > now.b ? (now.a - now.b) / 100 : 0);
-        break;
+        pair.first = pair.second - (raw.second > raw.first ? raw.second - raw.first : 0);
     }
     return pair;
 }

@@ -14,6 +14,25 @@ struct CounterReading {
     int64_t timeNs;
 };
 
+// PDH's time base for the raw values of this layer: 100 ns units.
+const LONGLONG RAW_TIME_BASE = 10000000;
+
+// A reading in the form PDH gives the raw sample of the counter's type
+// (FirstValue, SecondValue), times in units of TIME_BASE per second:
+//   value       the value                      -
+//   fraction    numerator                      denominator
+//   rate        the count                      collection time
+//   percent     busy time                      elapsed time (the base)
+//   elapsed     start time                     collection time
+//   average     sum (a time, or bytes)         events
+//   queue       time summed over requests      collection time
+// The formatted value is PDH's formula for the type applied to two of these.
+struct RawPair {
+    int64_t first;
+    int64_t second;
+};
+RawPair rawPairOf(const CounterDef& def, const CounterReading& reading);
+
 // The value of a counter from its two latest readings, before formatting.
 struct ComputedValue {
     DWORD status;      // PDH_CSTATUS_VALID_DATA, or why there is no value
@@ -33,18 +52,14 @@ LONG toLongValue(const ComputedValue& value);
 LONGLONG toLargeValue(const ComputedValue& value);
 double toDoubleValue(const ComputedValue& value);
 
-// The winperf counter type that matches a kind (PdhGetCounterInfoA).
+// The winperf counter type of a kind, as PdhGetCounterInfoA reports it.
 DWORD counterTypeOf(CounterKind kind);
-
-// PDH's time base for the raw values of this layer: 100 ns units.
-const LONGLONG RAW_TIME_BASE = 10000000;
 
 // A counter's latest raw sample in the form its type has on Windows
 // (PdhGetRawCounterValue; see PDH_RAW_COUNTER in pdh_declarations.h), so that
 // PDH's formula for the type, applied to two of them, gives the value that
-// computeCounterValue gives.  The two-sample kinds take their time from the
-// reading's pair: a percent kind's a and b, and an elapsed kind's a and b,
-// are nanoseconds.
+// computeCounterValue gives: rawPairOf's pair, with an elapsed time's start
+// and collection time given as Unix time.
 struct RawCounterPair {
     DWORD status;       // PDH_CSTATUS_VALID_DATA, or why there is no sample
     LONGLONG first;

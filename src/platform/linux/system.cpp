@@ -48,7 +48,16 @@ void readStat(InstanceSample& instance)
         setValue(instance, CONTEXT_SWITCHES, toSigned(value[0]));
     }
     if (found[1]) {
-        setValue(instance, QUEUE_LENGTH, toSigned(value[1]));
+        // Windows counts the threads that wait for a CPU; procs_running also
+        // counts those on a CPU, this reader among them.  The CPU lines of
+        // the same file are the online CPUs.
+        int64_t cpus = 0;
+        for (const char* line = text->c_str(); *line != '\0'; line = nextLine(line)) {
+            cpus += line[0] == 'c' && line[1] == 'p' && line[2] == 'u' && line[3] >= '0' &&
+                    line[3] <= '9';
+        }
+        int64_t waiting = toSigned(value[1]) - cpus;
+        setValue(instance, QUEUE_LENGTH, waiting > 0 ? waiting : 0);
     }
     if (found[2]) {
         setValue(instance, PROCESS_CREATIONS, toSigned(value[2]));

@@ -7,6 +7,7 @@
 #endif
 #include <windows.h>
 
+#include <csignal>
 #include <cstdlib>
 
 // Nothing to prepare or undo here.  The console hands key events to
@@ -94,4 +95,69 @@ bool keyPressWaiting()
 void sleepMilliseconds(unsigned milliseconds)
 {
     Sleep(milliseconds);
+}
+
+// The performance counter, read as milliseconds: it never goes back and is
+// not moved when the wall clock is set.
+int64_t monotonicMillis()
+{
+    static LARGE_INTEGER frequency = {};
+    if (frequency.QuadPart == 0) {
+        QueryPerformanceFrequency(&frequency);
+    }
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<int64_t>(now.QuadPart / frequency.QuadPart * 1000 +
+                                now.QuadPart % frequency.QuadPart * 1000 / frequency.QuadPart);
+}
+
+// Ctrl-C and Ctrl-Break come on a thread of their own; the first is noted and
+// wakes the loop's wait, a second goes on to the default handler, which ends
+// the process at once.
+static volatile LONG heldEvent = 0;
+static HANDLE heldWake = nullptr;
+
+static BOOL WINAPI holdOrEnd(DWORD event)
+{
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
+        return FALSE;
+    }
+    LONG signalNumber = event == CTRL_C_EVENT ? SIGINT : SIGBREAK;
+    if (InterlockedCompareExchange(&heldEvent, signalNumber, 0) != 0) {
+        return FALSE;
+    }
+    SetEvent(heldWake);
+    return TRUE;
+}
+
+void sleepUntilMillis(int64_t due)
+{
+    for (int64_t left = due - monotonicMillis(); left > 0 && heldEvent == 0;
+         left = due - monotonicMillis()) {
+        DWORD wait = left > 0x7fffffff ? 0x7fffffff : static_cast<DWORD>(left);
+        if (heldWake != nullptr) {
+            WaitForSingleObject(heldWake, wait);
+        } else {
+            Sleep(wait);
+        }
+    }
+}
+
+void holdEndingSignals()
+{
+    heldWake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (heldWake != nullptr) {
+        SetConsoleCtrlHandler(holdOrEnd, TRUE);
+    }
+}
+
+int heldEndingSignal()
+{
+    return static_cast<int>(heldEvent);
+}
+
+// As the default handler ends a process on Ctrl-C.
+void endByHeldSignal()
+{
+    ExitProcess(STATUS_CONTROL_C_EXIT);
 }

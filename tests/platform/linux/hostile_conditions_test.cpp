@@ -125,6 +125,66 @@ TEST_F(LinuxHostileTest, ControlBytesInNamesBecomeQuestionMarksInEveryObjectAndP
     EXPECT_EQ(sampleOnce("\\Thread(" + safe + "/0)\\ID Process").value, 500);
 }
 
+TEST_F(LinuxHostileTest, EmptyReservedAndNonUtf8NamesGetNamesOfTheirOwn)
+{
+    // Processes 501 to 505, named "", "_Total", "UNNAMED", "a\xff" and
+    // "a\xfe", each with one thread; and two interfaces named as the program's
+    // reserved names.
+    const char* const names[] = {"", "_Total", "UNNAMED", "a\xff", "a\xfe"};
+    for (int i = 0; i < 5; i++) {
+        std::string pid = std::to_string(501 + i);
+        tree().copyFrom(sampleTree("crafted/t0/proc/300"), "proc/" + pid);
+        std::string rest = std::string(") S 1 ") + pid +
+                           " 0 0 -1 4194304 100 0 0 0 10 10 0 0 20 0 1 0 60000 1000000 100 "
+                           "18446744073709551615 1 1 0 0 0 0 0 0 0 0 0 0 17 0 0 0 0 0 0\n";
+        tree().write("proc/" + pid + "/stat", pid + " (" + names[i] + rest);
+        tree().write("proc/" + pid + "/task/300/stat", "300 (" + std::string(names[i]) + rest);
+    }
+    tree().write("proc/net/dev",
+                 "Inter-|   Receive                                                |  Transmit\n"
+                 " face |bytes    packets errs drop fifo frame compressed multicast|bytes    "
+                 "packets errs drop fifo colls carrier compressed\n"
+                 "UNNAMED:    5000      50    0    0    0     0          0         0     5000      "
+                 "50    0    0    0     0       0          0\n"
+                 "_Total: 1000000    1000    3    4    0     0          0         0   500000     "
+                 "800    5    6    0     0       0          0\n");
+
+    std::vector<std::string> processes = enumerateItems("Process").instances;
+    ASSERT_GE(processes.size(), 6u);
+    // The empty name does not end the list: everything after it is there, the
+    // real total last and alone.
+    std::vector<std::string> last(processes.end() - 6, processes.end());
+    EXPECT_EQ(last, (std::vector<std::string>{"[empty]", "[_Total]", "[UNNAMED]", "a?", "a?",
+                                              "_Total"}));
+    EXPECT_EQ(std::count(processes.begin(), processes.end(), "_Total"), 1);
+    EXPECT_NE(std::find(processes.begin(), processes.end(), "worker"), processes.end());
+    std::vector<std::string> threads = enumerateItems("Thread").instances;
+    for (const char* thread : {"[empty]/0", "[_Total]/0", "[UNNAMED]/0", "a?/0"}) {
+        EXPECT_NE(std::find(threads.begin(), threads.end(), thread), threads.end()) << thread;
+    }
+    EXPECT_EQ(enumerateItems("Network Interface").instances,
+              (std::vector<std::string>{"[UNNAMED]", "[_Total]"}));
+
+    // Each name reaches its own process; "_Total" reaches the sum of them all.
+    EXPECT_EQ(sampleOnce("\\Process([empty])\\ID Process").value, 501);
+    EXPECT_EQ(sampleOnce("\\Process([_Total])\\ID Process").value, 502);
+    EXPECT_EQ(sampleOnce("\\Process([UNNAMED])\\ID Process").value, 503);
+    EXPECT_EQ(sampleOnce("\\Process(a?)\\ID Process").value, 504);
+    EXPECT_EQ(sampleOnce("\\Process(a?#1)\\ID Process").value, 505);
+    EXPECT_EQ(sampleOnce("\\Thread([empty]/0)\\ID Process").value, 501);
+    LONG threadSum = 0;
+    for (size_t i = 0; i + 1 < processes.size(); i++) {
+        int index = static_cast<int>(std::count(processes.begin(), processes.begin() + i,
+                                                processes[i]));
+        threadSum += sampleOnce("\\Process(" + processes[i] + "#" + std::to_string(index) +
+                                ")\\Thread Count")
+                         .value;
+    }
+    EXPECT_EQ(sampleOnce("\\Process(_Total)\\Thread Count").value, threadSum);
+    EXPECT_EQ(sampleOnce("\\Network Interface([UNNAMED])\\Packets Received Errors").value, 0);
+    EXPECT_EQ(sampleOnce("\\Network Interface([_Total])\\Packets Received Errors").value, 3);
+}
+
 TEST_F(LinuxHostileTest, TotalSumsTheProcessesWhoseFigureCouldBeRead)
 {
     // Process 400 ("stuck") has no readable io file; 100 reads 20000 bytes

@@ -122,6 +122,44 @@ std::vector<std::string> entriesOf(int fd, ReadResult* result)
     return entries;
 }
 
+std::string nameFor(const std::string& raw)
+{
+    return instanceNameFromSystem(raw.data(), raw.size());
+}
+
+TEST(LinuxProcfsTest, SystemNamesBecomeValidUtf8ByteForByte)
+{
+    // Valid characters of two, three and four bytes stay.
+    EXPECT_EQ(nameFor("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"),
+              "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80");
+    // Every byte of what is not a character becomes '?': stray bytes, an
+    // overlong form, a surrogate, a code point past U+10FFFF, a sequence cut
+    // short by the end of the name (as the kernel's 15 bytes cut one).
+    EXPECT_EQ(nameFor("a\xff"), "a?");
+    EXPECT_EQ(nameFor("a\xfe"), "a?");
+    EXPECT_EQ(nameFor("\xc0\x80x"), "??x");
+    EXPECT_EQ(nameFor("\xed\xa0\x80"), "???");
+    EXPECT_EQ(nameFor("\xf4\x90\x80\x80"), "????");
+    EXPECT_EQ(nameFor("\xe2\x82"), "??");
+    EXPECT_EQ(nameFor("x\xc3"), "x?");
+    // The bytes after a broken sequence are read afresh: here '(' and a valid
+    // character.
+    EXPECT_EQ(nameFor("\xe2(\xc3\xa9"), "?[\xc3\xa9");
+    // Not past the length given, though a valid continuation follows there.
+    EXPECT_EQ(instanceNameFromSystem("\xc3\xa9", 1), "?");
+}
+
+TEST(LinuxProcfsTest, EmptyAndReservedSystemNamesAreBracketed)
+{
+    EXPECT_EQ(nameFor(""), "[empty]");
+    EXPECT_EQ(nameFor("_Total"), "[_Total]");
+    EXPECT_EQ(nameFor("UNNAMED"), "[UNNAMED]");
+    // Only the exact names: case counts, as everywhere names are compared.
+    EXPECT_EQ(nameFor("_total"), "_total");
+    EXPECT_EQ(nameFor("_Total2"), "_Total2");
+    EXPECT_EQ(nameFor("(_Total)"), "[_Total]");
+}
+
 TEST(LinuxProcfsTest, AnOpenDirectoryIsListedWholeAndStaysOpen)
 {
     char folder[] = "/tmp/mirekast-listing-XXXXXX";

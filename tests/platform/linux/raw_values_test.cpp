@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <vector>
 
 #include "layer_fixture.h"
@@ -44,6 +45,14 @@ double pdhFormula(DWORD type, const PDH_RAW_COUNTER& before, const PDH_RAW_COUNT
     case PERF_RAW_FRACTION:
         return capped(100.0 * static_cast<double>(after.FirstValue) /
                       static_cast<double>(after.SecondValue));
+    case PERF_PRECISION_100NS_TIMER:
+        return capped(100.0 * first / second);
+    case PERF_COUNTER_100NS_QUEUELEN_TYPE:
+        return first / second;
+    case PERF_AVERAGE_TIMER:
+        return second == 0 ? 0.0 : first / static_cast<double>(timeBase) / second;
+    case PERF_AVERAGE_BULK:
+        return second == 0 ? 0.0 : first / second;
     case PERF_ELAPSED_TIME:
         return static_cast<double>(after.SecondValue - after.FirstValue) /
                static_cast<double>(timeBase);
@@ -53,7 +62,28 @@ double pdhFormula(DWORD type, const PDH_RAW_COUNTER& before, const PDH_RAW_COUNT
     }
 }
 
-class LinuxRawValuesTest : public LayerTest {};
+class LinuxRawValuesTest : public LayerTest {
+protected:
+    // Adds the paths, collects t0, keeps the raw samples, then collects t1
+    // `seconds` later.
+    std::vector<PDH_HCOUNTER> acrossTrees(const std::vector<std::string>& paths,
+                                          std::vector<RawFetch>& before, double seconds)
+    {
+        PDH_HQUERY query = openQuery();
+        std::vector<PDH_HCOUNTER> counters;
+        for (const std::string& path : paths) {
+            counters.push_back(add(query, path));
+        }
+        collect(query);
+        for (PDH_HCOUNTER counter : counters) {
+            before.push_back(rawOf(counter));
+        }
+        useCrafted("t1");
+        advance(seconds);
+        collect(query);
+        return counters;
+    }
+};
 
 TEST_F(LinuxRawValuesTest, TwoRawSamplesGiveTheFormattedValueOfEveryKind)
 {
@@ -67,19 +97,8 @@ TEST_F(LinuxRawValuesTest, TwoRawSamplesGiveTheFormattedValueOfEveryKind)
         "\\Network Interface(eth0)\\Bytes Received/sec",
         "\\System\\System Up Time",                // an elapsed time
     };
-    PDH_HQUERY query = openQuery();
-    std::vector<PDH_HCOUNTER> counters;
-    for (const std::string& path : paths) {
-        counters.push_back(add(query, path));
-    }
-    collect(query);
     std::vector<RawFetch> before;
-    for (PDH_HCOUNTER counter : counters) {
-        before.push_back(rawOf(counter));
-    }
-    useCrafted("t1");
-    advance(2);
-    collect(query);
+    std::vector<PDH_HCOUNTER> counters = acrossTrees(paths, before, 2);
     for (size_t i = 0; i < counters.size(); ++i) {
         SCOPED_TRACE(paths[i]);
         RawFetch after = rawOf(counters[i]);
@@ -108,6 +127,58 @@ TEST_F(LinuxRawValuesTest, TwoRawSamplesGiveTheFormattedValueOfEveryKind)
         double expected = pdhFormula(after.type, before[i].raw, after.raw, timeBase);
         EXPECT_NEAR(expected, formatted.doubleValue,
                     1e-6 * std::max(1.0, std::fabs(formatted.doubleValue)));
+    }
+}
+
+// Every counter of one instance of every object, across t0 and t1: each
+// type's raw form gives the formatted value, and the types are the ones each
+// kind of counter has on Windows.
+TEST_F(LinuxRawValuesTest, EveryCounterOfEveryObjectFormatsAsPdhsFormulaOfItsRawSamples)
+{
+    mounts["/"] = figures(4096, 1000, 500);
+    const char* const objects[][2] = {
+        {"Processor", "0"},   {"Process", "my [odd] prog]"}, {"Thread", "worker/1"},
+        {"Memory", nullptr},  {"System", nullptr},           {"PhysicalDisk", "sda"},
+        {"LogicalDisk", "sda1"}, {"Network Interface", "eth0"}, {"Paging File", "sda2"},
+        {"Processor Information", "0,0"}, {"TCPv4", nullptr}, {"TCPv6", nullptr},
+        {"UDPv4", nullptr},   {"UDPv6", nullptr},            {"IPv4", nullptr},
+        {"IPv6", nullptr},    {"Cache", nullptr},            {"PhysicalDisk", "nvme0n1"},
+        {"PhysicalDisk", "_Total"}, {"Processor Information", "_Total"},
+    };
+    std::vector<std::string> paths;
+    for (const auto& object : objects) {
+        for (const std::string& counter : enumerateItems(object[0]).counters) {
+            paths.push_back(std::string("\\") + object[0] +
+                            (object[1] ? std::string("(") + object[1] + ")" : "") + "\\" + counter);
+        }
+    }
+    std::vector<RawFetch> before;
+    std::vector<PDH_HCOUNTER> counters = acrossTrees(paths, before, 2.5);
+    std::map<DWORD, int> types;
+    for (size_t i = 0; i < counters.size(); ++i) {
+        SCOPED_TRACE(paths[i]);
+        RawFetch after = rawOf(counters[i]);
+        PDH_FMT_COUNTERVALUE formatted;
+        PDH_STATUS status =
+            PdhGetFormattedCounterValue(counters[i], PDH_FMT_DOUBLE, nullptr, &formatted);
+        // A counter without a source here (no C2 state) has no raw sample either.
+        EXPECT_EQ(after.status == 0, status == 0);
+        if (status != 0 || before[i].status != 0) {
+            continue;
+        }
+        ++types[after.type];
+        double expected = pdhFormula(after.type, before[i].raw, after.raw, 10000000);
+        EXPECT_NEAR(expected, formatted.doubleValue,
+                    1e-9 * std::max(1.0, std::fabs(formatted.doubleValue)));
+        PDH_FMT_COUNTERVALUE whole;
+        ASSERT_EQ(PdhGetFormattedCounterValue(counters[i], PDH_FMT_LONG, nullptr, &whole), 0);
+        EXPECT_EQ(whole.longValue, static_cast<LONG>(std::min(expected, 2147483647.0)));
+    }
+    for (DWORD type : {PERF_COUNTER_LARGE_RAWCOUNT, PERF_COUNTER_BULK_COUNT, PERF_100NSEC_TIMER,
+                       PERF_100NSEC_TIMER_INV, PERF_ELAPSED_TIME, PERF_RAW_FRACTION,
+                       PERF_AVERAGE_TIMER, PERF_AVERAGE_BULK, PERF_COUNTER_100NS_QUEUELEN_TYPE,
+                       PERF_PRECISION_100NS_TIMER}) {
+        EXPECT_GT(types[type], 0) << "no counter of type " << std::hex << type;
     }
 }
 

@@ -1,5 +1,7 @@
 #include "support/scripted/scenarios.h"
 
+#include <string>
+
 #include "support/scripted/scripted_layer.h"
 
 namespace scripted {
@@ -91,6 +93,51 @@ void growingInvalidArgument()
     setTooSmallAnswer(static_cast<PDH_STATUS>(PDH_INVALID_ARGUMENT));
 }
 
+// Names as real Windows machines have them, and worse: braces (ISATAP
+// interfaces), leading dashes (HTTP request queues), '#', '/', a backslash,
+// parentheses, repeats, and letters beyond ASCII in the ANSI code page
+// (Windows-1252: "caf\xe9" is "café").  Each process's ID Process tells the
+// rows apart.
+void oddNames()
+{
+    addObject("Process", {"ID Process"},
+              {"svchost", "a{b}", "}", "x#1", "(paren)", "a\\b", "caf\xe9", "\xc4rger", "svchost",
+               "-x"});
+    const struct {
+        const char* instance;
+        LONG id;
+    } processes[] = {
+        {"svchost#0", 4},   {"a{b}#0", 10},     {"}#0", 11},       {"x#1#0", 12},
+        {"(paren)#0", 13},  {"a\\b#0", 14},     {"caf\xe9#0", 15}, {"\xc4rger#0", 16},
+        {"svchost#1", 5},   {"-x#0", 17},
+    };
+    for (const auto& process : processes) {
+        setValues(std::string("\\Process(") + process.instance + ")\\ID Process",
+                  {value(process.id)});
+    }
+    addObject("HTTP Service Request Queues", {"CurrentQueueSize", "{Rejected} Requests", "*"},
+              {"---9", "-x", "DefaultAppPool", "-x"});
+    setValues("\\HTTP Service Request Queues(---9#0)\\CurrentQueueSize", {value(9)});
+    setValues("\\HTTP Service Request Queues(-x#0)\\CurrentQueueSize", {value(1)});
+    setValues("\\HTTP Service Request Queues(-x#1)\\CurrentQueueSize", {value(2)});
+    setValues("\\HTTP Service Request Queues(-x#0)\\{Rejected} Requests", {value(3)});
+    setValues("\\HTTP Service Request Queues(-x#1)\\*", {value(7)});
+    addObject("Network Interface", {"Bytes Total/sec"},
+              {"isatap.{6098EF16-4F8E-4E2C-9A3B-5D1C2B7A0E34}",
+               "Reusable ISATAP Interface {1A2B3C4D-0000-4000-8000-00AA00BB00CC}",
+               "Intel[R] PRO_1000 MT Network Connection"});
+    setValues("\\Network Interface(isatap.{6098EF16-4F8E-4E2C-9A3B-5D1C2B7A0E34}#0)"
+              "\\Bytes Total/sec",
+              {value(1000)});
+    setValues("\\Network Interface(Reusable ISATAP Interface "
+              "{1A2B3C4D-0000-4000-8000-00AA00BB00CC}#0)\\Bytes Total/sec",
+              {value(2000)});
+    addObject("Odd {Object}", {"Count"});
+    setValues("\\Odd {Object}\\Count", {value(42)});
+    addObject("Thread", {"ID Thread"}, {"a{b}/0", "a{b}/1", "svchost/0"});
+    setValues("\\Thread(a{b}/1#0)\\ID Thread", {value(21)});
+}
+
 void empty()
 {
 }
@@ -110,6 +157,7 @@ const Scenario SCENARIOS[] = {
     {"sizing-refused", sizingRefused},
     {"growing", growing},
     {"growing-invalid-argument", growingInvalidArgument},
+    {"odd-names", oddNames},
     {"empty", empty},
 };
 

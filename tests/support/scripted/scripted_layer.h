@@ -1,6 +1,6 @@
 // The scripted machine: the ten PDH functions of platform/pdh_api.h, the
-// four of platform/console.h and the two of platform/stamps.h, served from a script that a test writes before
-// it runs the program's code.  Test executables link this layer in place of
+// functions of platform/console.h and the two of platform/stamps.h, served
+// from a script that a test writes before it runs the program's code.  Test executables link this layer in place of
 // the platform's.
 //
 // A test typically does
@@ -69,6 +69,7 @@
 #ifndef MIREKAST_TESTS_SUPPORT_SCRIPTED_SCRIPTED_LAYER_H
 #define MIREKAST_TESTS_SUPPORT_SCRIPTED_SCRIPTED_LAYER_H
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -213,7 +214,8 @@ std::vector<EnumCall> enumCalls();
 // "PdhGetCounterInfoA \\...", "PdhGetRawCounterValue \\...",
 // "PdhGetCounterTimeBase \\...",
 // "beginConsoleSampling", "endConsoleSampling", "keyPressWaiting",
-// "sleepMilliseconds 1000".
+// "sleepMilliseconds 1000", "sleepUntilMillis 200", "holdEndingSignals",
+// "endByHeldSignal".
 std::vector<std::string> events();
 
 // ---- Console ----
@@ -230,6 +232,23 @@ std::vector<unsigned> sleeps();
 // Calls of beginConsoleSampling() and endConsoleSampling() so far.
 int consoleBegins();
 int consoleEnds();
+
+// The clock of monotonicMillis(): 0 at reset, moved only by this call and by
+// sleepUntilMillis(), which sets it to the time it was given when that lies
+// ahead (and leaves it when a signal is held, as a cut-short sleep would).
+void advanceMonotonicClock(int64_t milliseconds);
+int64_t monotonicClock();
+
+// Whether holdEndingSignals() was called.
+bool endingSignalsHeld();
+
+// An ending signal arrives: held when holdEndingSignals() was called and none
+// is held yet; otherwise it ends the process at once, as the real one would.
+void sendEndingSignal(int signalNumber);
+
+// Runs `action` in endByHeldSignal(), right before the process ends by the
+// held signal (say, to write the record of calls where the test can read it).
+void beforeEndBySignal(const std::function<void()>& action);
 
 // ---- Stamps ----
 
