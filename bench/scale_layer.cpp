@@ -188,6 +188,40 @@ PDH_STATUS PdhGetFormattedCounterValue(PDH_HCOUNTER hCounter, DWORD, LPDWORD,
     return ERROR_SUCCESS;
 }
 
+// Every counter a plain value, its raw sample its formatted value.
+PDH_STATUS PdhGetCounterInfoA(PDH_HCOUNTER, BOOLEAN, LPDWORD pdwBufferSize,
+                              PPDH_COUNTER_INFO_A lpBuffer)
+{
+    if (lpBuffer == nullptr || *pdwBufferSize < sizeof(PDH_COUNTER_INFO_A)) {
+        *pdwBufferSize = sizeof(PDH_COUNTER_INFO_A);
+        return scale::status(PDH_MORE_DATA);
+    }
+    memset(lpBuffer, 0, sizeof(PDH_COUNTER_INFO_A));
+    lpBuffer->dwLength = sizeof(PDH_COUNTER_INFO_A);
+    lpBuffer->dwType = PERF_COUNTER_LARGE_RAWCOUNT;
+    return ERROR_SUCCESS;
+}
+
+PDH_STATUS PdhGetRawCounterValue(PDH_HCOUNTER hCounter, LPDWORD lpdwType,
+                                 PPDH_RAW_COUNTER pValue)
+{
+    ++machine().fetched;
+    if (lpdwType != nullptr) {
+        *lpdwType = PERF_COUNTER_LARGE_RAWCOUNT;
+    }
+    memset(pValue, 0, sizeof(PDH_RAW_COUNTER));
+    pValue->CStatus = PDH_CSTATUS_VALID_DATA;
+    pValue->FirstValue = *static_cast<const uint32_t*>(hCounter);
+    pValue->MultiCount = 1;
+    return ERROR_SUCCESS;
+}
+
+PDH_STATUS PdhGetCounterTimeBase(PDH_HCOUNTER, LONGLONG* pTimeBase)
+{
+    *pTimeBase = 10000000;
+    return ERROR_SUCCESS;
+}
+
 PDH_STATUS PdhCloseQuery(PDH_HQUERY)
 {
     return ERROR_SUCCESS;

@@ -45,6 +45,24 @@ if(UNIX)
     DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions)
 endif()
 
+# A systemd service and timer that write the Prometheus exposition into
+# node_exporter's textfile folder every 15 seconds.  Installed, never enabled:
+# the package has no maintainer scripts, so they run once the user enables
+# the timer.  The service names the program where the install puts it
+# (/usr/bin in the package), so it is written when installing, when the
+# prefix is known.
+if(UNIX AND NOT APPLE)
+  install(CODE "
+    file(READ \"${PROJECT_SOURCE_DIR}/systemd/mirekast-prometheus.service\" unit)
+    string(REPLACE \"/usr/bin/mirekast \" \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/mirekast \" unit \"\${unit}\")
+    set(units \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\")
+    file(MAKE_DIRECTORY \"\${units}\")
+    file(WRITE \"\${units}/mirekast-prometheus.service\" \"\${unit}\")
+    message(STATUS \"Installing: \${units}/mirekast-prometheus.service\")")
+  install(FILES ${PROJECT_SOURCE_DIR}/systemd/mirekast-prometheus.timer
+    DESTINATION lib/systemd/system)
+endif()
+
 # The package's documentation folder, as Debian policy asks of every package:
 # the licence as a machine-readable copyright file, made from LICENSE so that
 # the two cannot differ, and the Debian changelog, compressed like the page.

@@ -34,7 +34,8 @@ static void writeQuotedHostName(const char* name)
 }
 
 // "\\HOST\Object(Instance#N)\Counter", #N only where N > 0.
-static void writeColumnPath(const Node* object, const Node* instance, const Node* counter)
+static void writeColumnPath(const Node* object, const Node* instance, uint32_t index,
+                            const Node* counter)
 {
     fputs(",\"\\\\", stdout);
     writeQuotedHostName(machineName());
@@ -43,7 +44,6 @@ static void writeColumnPath(const Node* object, const Node* instance, const Node
     if (hasInstance(instance)) {
         putchar('(');
         writeQuotedText(instance->name);
-        uint32_t index = instanceIndex(instance);
         if (index > 0) {
             printf("#%u", index);
         }
@@ -60,11 +60,13 @@ static void writeHeader(NodeList* dataTree, const WallTime& stamp)
     writeQuotedText(stamp.zoneName);
     printf(")(%d)\"", stamp.biasMinutes);
     for (Node* object = dataTree->head; object != nullptr; object = object->next) {
+        InstanceIndexer indexer = startInstanceIndexer();
         for (Node* instance = object->childList->head; instance != nullptr;
              instance = instance->next) {
+            uint32_t index = nextInstanceIndex(&indexer, instance);
             for (Node* counter = instance->childList->head; counter != nullptr;
                  counter = counter->next) {
-                writeColumnPath(object, instance, counter);
+                writeColumnPath(object, instance, index, counter);
             }
         }
     }

@@ -19,14 +19,15 @@ static void writeString(const char* text)
     putchar('"');
 }
 
-static void writeSample(const Node* object, const Node* instance, const Node* counter)
+static void writeSample(const Node* object, const Node* instance, uint32_t index,
+                        const Node* counter)
 {
     fputs("{\"object\":", stdout);
     writeString(object->name);
     fputs(",\"instance\":", stdout);
     if (hasInstance(instance)) {
         writeString(instance->name);
-        printf(",\"index\":%u", instanceIndex(instance));
+        printf(",\"index\":%u", index);
     } else {
         fputs("null,\"index\":null", stdout);
     }
@@ -51,13 +52,15 @@ void printJsonPass(NodeList* dataTree, const WallTime& stamp)
     fputs(",\"samples\":[", stdout);
     const char* separator = "";
     for (Node* object = dataTree->head; object != nullptr; object = object->next) {
+        InstanceIndexer indexer = startInstanceIndexer();
         for (Node* instance = object->childList->head; instance != nullptr;
              instance = instance->next) {
+            uint32_t index = nextInstanceIndex(&indexer, instance);
             for (Node* counter = instance->childList->head; counter != nullptr;
                  counter = counter->next) {
                 fputs(separator, stdout);
                 separator = ",";
-                writeSample(object, instance, counter);
+                writeSample(object, instance, index, counter);
             }
         }
     }

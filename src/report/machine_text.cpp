@@ -121,12 +121,20 @@ bool hasInstance(const Node* instance)
     return strcmp(instance->name, "UNNAMED") != 0;
 }
 
-uint32_t instanceIndex(const Node* instance)
+InstanceIndexer startInstanceIndexer()
 {
-    uint32_t index = 0;
-    for (const Node* later = instance->next; later != nullptr && strcmp(later->name, instance->name) == 0;
-         later = later->next) {
-        index++;
+    return InstanceIndexer{0};
+}
+
+uint32_t nextInstanceIndex(InstanceIndexer* indexer, const Node* instance)
+{
+    if (indexer->remaining == 0) {
+        uint32_t run = 1;
+        for (const Node* later = instance->next;
+             later != nullptr && strcmp(later->name, instance->name) == 0; later = later->next) {
+            run++;
+        }
+        indexer->remaining = run;
     }
-    return index;
+    return --indexer->remaining;
 }

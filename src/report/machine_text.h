@@ -44,9 +44,21 @@ void writeUtf8(FILE* out, const char* text, const EscapeRule* rules, bool escape
 // has none.
 bool hasInstance(const Node* instance);
 
-// The "#N" of the instance in its counter paths.  Instances of one name are
-// registered in enumeration order, each inserted in front of those of its
-// name, so N is the number of instances of its name that follow it.
-uint32_t instanceIndex(const Node* instance);
+// The "#N" of each instance of an object, told in one walk of its instance
+// list.  Instances of one name are registered in enumeration order, each
+// inserted in front of those of its name, so N is the number of instances of
+// its name that follow it.  Counting them again for every instance (or every
+// counter) grew with the square of the instances of one name; the indexer
+// counts a run of equal names once, at its first node.
+struct InstanceIndexer {
+    uint32_t remaining; // nodes of the current run not yet given their index
+};
+
+// A fresh indexer, for the first instance of an object's list.
+InstanceIndexer startInstanceIndexer();
+
+// The index of `instance`, which must be the node after the one the indexer
+// was last given (or the list's first, for a fresh indexer).
+uint32_t nextInstanceIndex(InstanceIndexer* indexer, const Node* instance);
 
 #endif

@@ -3,22 +3,16 @@
 #ifndef MIREKAST_REPORT_PROMETHEUS_REPORT_H
 #define MIREKAST_REPORT_PROMETHEUS_REPORT_H
 
-#include <cstddef>
-
 #include "tree/node_list.h"
 
-// One gauge per object and counter, named mirekast_<object>_<counter> in
-// snake case with the unit as Prometheus names it; HELP and TYPE once per
-// metric; labels name and index for the instance; no sample for a failed
-// fetch and no time stamps.  An exposition is a snapshot: print it once,
-// after the last collection.
+// Every counter as its type makes it (report/prometheus_names.h), from the
+// raw values of the last collection: counts and times as counters whose
+// rate() is what PDH formats from two collections, values as gauges, in base
+// units; one collection is enough.  HELP and TYPE once per family; samples
+// sorted by family and labels, each series once; labels name (and pid, tid
+// where the object has ID Process, ID Thread); no _Total rows, no sample for
+// a failed fetch, no time stamps.  Counters of a type the program does not
+// know are named in a comment line at the top and left out.
 void printPrometheusExposition(NodeList* dataTree);
-
-// The metric name for a counter of an object, into `name` of `size` bytes
-// (cut short when it does not fit); returns the factor that turns the
-// counter's values into the metric's base unit (1 but for sizes counted in
-// kilobytes or megabytes).
-double prometheusMetricName(const char* objectName, const char* counterName, char* name,
-                            size_t size);
 
 #endif

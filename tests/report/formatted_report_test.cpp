@@ -53,6 +53,26 @@ void scriptMachine()
     scripted::setValues("\\PhysicalDisk(_Total)\\Avg. Disk Queue Length",
                         {scripted::fullValue(0.015625)});
     scripted::setValues("\\System\\System Up Time", {scripted::fullValue(4294967296.125)});
+
+    // What the Prometheus form reads: types and raw samples, times in 100 ns
+    // units.  The odd name's raw sample holds where its formatted value fails.
+    scripted::setCounterType("Process", "% Processor Time", PERF_100NSEC_TIMER);
+    scripted::setRawValues("\\Process(idle#0)\\% Processor Time",
+                           {scripted::rawFailure(), scripted::raw(993000000, 1000000000)});
+    scripted::setRawValues("\\Process(sh#0)\\% Processor Time",
+                           {scripted::rawFailure(), scripted::raw(5000000, 1000000000)});
+    scripted::setRawValues("\\Process(sh#1)\\% Processor Time",
+                           {scripted::rawFailure(), scripted::raw(1000000000, 1000000000)});
+    scripted::setRawValues(std::string("\\Process(") + ODD_NAME + ")\\% Processor Time",
+                           {scripted::rawFailure(), scripted::raw(2000000, 1000000000)});
+    scripted::setCounterType("PhysicalDisk", "Avg. Disk Queue Length",
+                             PERF_COUNTER_100NS_QUEUELEN_TYPE);
+    scripted::setRawValues("\\Memory\\Pages/sec",
+                           {scripted::rawFailure(), scripted::raw(1250, scripted::collectionTime(2))});
+    scripted::setCounterType("System", "System Up Time", PERF_ELAPSED_TIME);
+    scripted::setRawValues("\\System\\System Up Time",
+                           {scripted::raw(scripted::collectionTime(2) - 1000LL * scripted::TIME_BASE,
+                                          scripted::collectionTime(2))});
 }
 
 ChildResult run(const std::vector<std::string>& args)
@@ -162,16 +182,24 @@ TEST_F(FormattedReport, JsonEscapesControlBytes)
 TEST_F(FormattedReport, PrometheusGivesEachSeriesOnceWhenSetsOverlap)
 {
     // The later set's object node comes first; the earlier set's "sh" series
-    // are the same series and are not given again.
-    expectOutput({"-s", "{Process", "-i", "sh", "-c", "ID Process}", "-s", "{Process", "-i", "*",
-                  "-c", "ID Process}", "--format", "prometheus"},
-                 "# HELP mirekast_process_id_process Process : ID Process\n"
-                 "# TYPE mirekast_process_id_process gauge\n"
-                 "mirekast_process_id_process{name=\"a,b \\\"q\\\" \\\\ \xEF\xBF\xBDt\xC3\xA9\","
-                 "index=\"0\"} 300\n"
-                 "mirekast_process_id_process{name=\"idle\",index=\"0\"} 0\n"
-                 "mirekast_process_id_process{name=\"sh\",index=\"1\"} 200\n"
-                 "mirekast_process_id_process{name=\"sh\",index=\"0\"} 100\n");
+    // are the same series (its instances get their pids from the other set)
+    // and are not given again.
+    const char* expected =
+        "# HELP mirekast_process_cpu_seconds_total Process : % Processor Time\n"
+        "# TYPE mirekast_process_cpu_seconds_total counter\n"
+        "mirekast_process_cpu_seconds_total{name=\"a,b \\\"q\\\" \\\\ \xEF\xBF\xBDt\xC3\xA9\","
+        "pid=\"300\"} 0.2\n"
+        "mirekast_process_cpu_seconds_total{name=\"idle\",pid=\"0\"} 99.3\n"
+        "mirekast_process_cpu_seconds_total{name=\"sh\",pid=\"100\"} 0.5\n"
+        "mirekast_process_cpu_seconds_total{name=\"sh\",pid=\"200\"} 100\n";
+    expectOutput({"-s", "{Process", "-i", "sh", "-c", "% Processor Time}", "-s", "{Process", "-i",
+                  "*", "-c", "% Processor Time", "ID Process}", "--count", "2", "--format",
+                  "prometheus"},
+                 expected);
+    expectOutput({"-s", "{Process", "-i", "*", "-c", "% Processor Time", "ID Process}", "-s",
+                  "{Process", "-i", "sh", "-c", "% Processor Time}", "--count", "2", "--format",
+                  "prometheus"},
+                 expected);
 }
 
 TEST_F(FormattedReport, PrometheusPrintsTheLastPassTakenWhenAKeyEndsTheRun)
@@ -201,60 +229,18 @@ TEST_F(FormattedReport, JsonNameListing)
     expectOutput(set, plain.out);
 }
 
-TEST(PrometheusMetricName, SnakeCaseInBaseUnitsWithTheUnitLast)
-{
-    struct Case {
-        const char* object;
-        const char* counter;
-        const char* metric;
-        double factor;
-    };
-    const Case cases[] = {
-        {"Processor", "% Processor Time", "mirekast_processor_processor_time_percent", 1},
-        {"Memory", "% Committed Bytes In Use", "mirekast_memory_committed_bytes_in_use_percent", 1},
-        {"Network Interface", "Bytes Received/sec",
-         "mirekast_network_interface_bytes_received_per_second", 1},
-        {"PhysicalDisk", "Avg. Disk Queue Length", "mirekast_physical_disk_avg_disk_queue_length",
-         1},
-        {"Process", "Elapsed Time", "mirekast_process_elapsed_time_seconds", 1},
-        {"PhysicalDisk", "Avg. Disk sec/Transfer",
-         "mirekast_physical_disk_avg_disk_seconds_per_transfer", 1},
-        {"Process", "IO Read Operations/sec", "mirekast_process_io_read_operations_per_second", 1},
-        {"Memory", "Free & Zero Page List Bytes", "mirekast_memory_free_zero_page_list_bytes", 1},
-        {"Memory", "Available KBytes", "mirekast_memory_available_bytes", 1024},
-        {"Memory", "Available MBytes", "mirekast_memory_available_bytes", 1048576},
-        {"LogicalDisk", "Free Megabytes", "mirekast_logical_disk_free_bytes", 1048576},
-        {"Process", "Thread Count", "mirekast_process_threads", 1},
-        {"Process", "Handle Count", "mirekast_process_handles", 1},
-        {"Job", "Process Count", "mirekast_job_process", 1},
-        {"Job", "Processes Count", "mirekast_job_processes", 1},
-        {"Job", "Items Total", "mirekast_job_items_total_value", 1},
-        {"Odd \xc3\xa9 Object", "x2Y", "mirekast_odd_object_x2_y", 1},
-        {"", "%", "mirekast_percent", 1},
-    };
-    for (const Case& c : cases) {
-        char name[128];
-        double factor = prometheusMetricName(c.object, c.counter, name, sizeof name);
-        EXPECT_STREQ(name, c.metric) << c.object << " / " << c.counter;
-        EXPECT_EQ(factor, c.factor) << c.object << " / " << c.counter;
-    }
-    char small[12];
-    prometheusMetricName("Memory", "Available Bytes", small, sizeof small);
-    EXPECT_STREQ(small, "mirekast_me");
-}
-
 TEST_F(FormattedReport, PrometheusKeepsOneMetricPerQuantityInBaseUnits)
 {
     scripted::addObject("LogicalDisk", {"Free Megabytes"}, {"sda1"});
     scripted::addObject("Mem", {"Available Bytes", "Available KBytes"});
-    scripted::setValues("\\LogicalDisk(sda1)\\Free Megabytes", {scripted::fullValue(2.5)});
+    scripted::setValues("\\LogicalDisk(sda1)\\Free Megabytes", {scripted::fullValue(2)});
     scripted::setValues("\\Mem\\Available Bytes", {scripted::fullValue(3072)});
     scripted::setValues("\\Mem\\Available KBytes", {scripted::fullValue(3)});
     expectOutput({"-s", "{LogicalDisk", "-i", "*", "-c", "*}", "-s", "{Mem", "-i", "*", "-c",
                   "*}", "--format", "prometheus"},
                  "# HELP mirekast_logical_disk_free_bytes LogicalDisk : Free Megabytes\n"
                  "# TYPE mirekast_logical_disk_free_bytes gauge\n"
-                 "mirekast_logical_disk_free_bytes{name=\"sda1\",index=\"0\"} 2621440\n"
+                 "mirekast_logical_disk_free_bytes{name=\"sda1\"} 2097152\n"
                  "# HELP mirekast_mem_available_bytes Mem : Available Bytes\n"
                  "# TYPE mirekast_mem_available_bytes gauge\n"
                  "mirekast_mem_available_bytes 3072\n");

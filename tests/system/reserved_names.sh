@@ -91,12 +91,13 @@ run utf8 -s '{Process' -i 'a?' -c 'ID Process}' -l -d
 want=$(printf '%s\n' "$FF" "$FE" | sort -n | tr '\n' ' ')
 [ "$(pids_of "$WORK/utf8.out" 'a?')" = "$want" ] ||
     fail "utf8: a? selects [$(pids_of "$WORK/utf8.out" 'a?')], expected [$want]"
-run prom -s '{Process' -i '*' -c 'ID Process}' --format prometheus
+# The Prometheus form tells processes of one name apart by their pids.
+run prom -s '{Process' -i '*' -c 'ID Process' 'Thread Count}' --format prometheus
 series=$(grep -v '^#' "$WORK/prom.out" | sed 's/ [^ ]*$//')
 [ -z "$(sort <<<"$series" | uniq -d)" ] ||
     fail "prometheus: series given twice: $(sort <<<"$series" | uniq -d | head -n 3)"
 for pid in "$FF" "$FE"; do
-    grep -qE "^mirekast_process_id_process\{name=\"a\?\",index=\"[01]\"\} $pid\$" "$WORK/prom.out" ||
+    grep -qE "^mirekast_process_threads\{name=\"a\?\",pid=\"$pid\"\} [0-9]+\$" "$WORK/prom.out" ||
         fail "prometheus: no series a? for $pid"
 done
 LC_ALL=C grep -q $'\xef\xbf\xbd' "$WORK/prom.out" && fail "prometheus: a name shown as U+FFFD"
