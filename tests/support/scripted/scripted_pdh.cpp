@@ -301,6 +301,12 @@ Fetch failure(PDH_STATUS status)
     return Fetch{status, 0, 0.0};
 }
 
+bool isScriptablePath(const std::string& path)
+{
+    ParsedPath parsed;
+    return parsePath(path, &parsed);
+}
+
 void setValues(const std::string& path, const std::vector<Fetch>& fetches)
 {
     script().values[normalizedOrDie(path)] = fetches;
