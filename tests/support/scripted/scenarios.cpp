@@ -91,6 +91,17 @@ void growingInvalidArgument()
     setTooSmallAnswer(static_cast<PDH_STATUS>(PDH_INVALID_ARGUMENT));
 }
 
+// Names that no Windows machine gives but a scripted one may: a line break,
+// a terminal's escape sequence, a tab and a bell, a byte that is not UTF-8, a
+// brace, an instance named like the pseudo-instance.
+void oddNames()
+{
+    addObject("Odd\nObject", {"Line\nBreak", "Tab\tBell\a"}, {"esc\x1b[31mred", "UNNAMED", "a{b}"});
+    addObject("Plain", {"Caf\xe9"});
+    setValues("\\Odd\nObject(esc\x1b[31mred#0)\\Line\nBreak", {value(7)});
+    setValues("\\Plain\\Caf\xe9", {value(-2)});
+}
+
 void empty()
 {
 }
@@ -111,6 +122,7 @@ const Scenario SCENARIOS[] = {
     {"growing", growing},
     {"growing-invalid-argument", growingInvalidArgument},
     {"empty", empty},
+    {"odd-names", oddNames},
 };
 
 } // namespace
