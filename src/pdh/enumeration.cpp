@@ -6,6 +6,7 @@
 #include "driver/fatal.h"
 #include "driver/memory.h"
 #include "pdh/sampling.h"
+#include "report/shown_name.h"
 
 // A list can grow between the sizing and the filling call (a process starts);
 // PDH then answers the filling call that its buffer is too small.  Size and fill again, but
@@ -145,6 +146,13 @@ static char** allocateSlot()
     return slot;
 }
 
+static void printShownItem(const char* name)
+{
+    fputs("\t\t", stdout);
+    writeShownName(stdout, name);
+    putchar('\n');
+}
+
 void printNameListing(const char* objectNames)
 {
     char** counterSlot = allocateSlot();
@@ -154,7 +162,9 @@ void printNameListing(const char* objectNames)
          object = nextName(object)) {
         DWORD counterSize = 0;
         DWORD instanceSize = 0;
-        printf("\t%s\n", object);
+        putchar('\t');
+        writeShownName(stdout, object);
+        putchar('\n');
         if ((runSettings.flags & FLAG_OBJECTS_ONLY) != 0) {
             continue;
         }
@@ -165,13 +175,13 @@ void printNameListing(const char* objectNames)
         } else {
             for (const char* instance = firstName(*instanceSlot); instance != nullptr;
                  instance = nextName(instance)) {
-                printf("\t\t%s\n", instance);
+                printShownItem(instance);
             }
         }
         printf("\t    Performance Object Counters:\n");
         for (const char* counter = firstName(*counterSlot); counter != nullptr;
              counter = nextName(counter)) {
-            printf("\t\t%s\n", counter);
+            printShownItem(counter);
         }
         releaseMemory(*counterSlot);
         releaseMemory(*instanceSlot);

@@ -6,6 +6,7 @@
 #include "cli/run_settings.h"
 #include "driver/fatal.h"
 #include "driver/memory.h"
+#include "report/shown_name.h"
 
 CellTable* createCellTable(const char* title, int32_t columns)
 {
@@ -14,6 +15,7 @@ CellTable* createCellTable(const char* title, int32_t columns)
         outOfMemory();
     }
     table->title = copyText(title);
+    showControlBytes(table->title, strlen(table->title));
     table->columns = columns;
     table->firstCell = nullptr;
     table->lastCell = nullptr;
@@ -73,6 +75,7 @@ static Cell* linkCell(CellTable* table, const char* text, size_t length)
     cell->text = reinterpret_cast<char*>(cell + 1);
     memcpy(cell->text, text, length);
     cell->text[length] = '\0';
+    showControlBytes(cell->text, length);
     cell->length = length;
     cell->ruleLength = 0;
     cell->next = nullptr;

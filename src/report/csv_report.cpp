@@ -6,15 +6,19 @@
 #include "report/machine_text.h"
 
 // Writes the text inside a quoted field: a quote doubles; every other byte,
-// comma and line break included, stands as it is.  Names keep their own
-// bytes, as in the logs of the system's code page.
+// comma, tab and line break included, stands as it is, except the other bytes
+// below 0x20, which show as '?': no control reaches a terminal or a reader
+// from a name.  Names keep their own bytes otherwise, as in the logs of the
+// system's code page.
 static void writeQuotedText(const char* text)
 {
     for (const char* c = text; *c != '\0'; c++) {
+        unsigned char byte = static_cast<unsigned char>(*c);
         if (*c == '"') {
             putchar('"');
         }
-        putchar(*c);
+        bool shown = byte >= 0x20 || byte == '\t' || byte == '\n' || byte == '\r';
+        putchar(shown ? *c : '?');
     }
 }
 

@@ -8,6 +8,7 @@
 #include "driver/fatal.h"
 #include "driver/memory.h"
 #include "report/cell_table.h"
+#include "report/shown_name.h"
 
 // "%s : %s : %s = %d" and its kin print the value as a signed long, the
 // tables as unsigned: a failed fetch is -1 in a list, ffffffff in a table.
@@ -17,26 +18,33 @@ static void printLists(NodeList* dataTree)
     bool decimal = (runSettings.flags & FLAG_DECIMAL) != 0;
     for (Node* object = dataTree->head; object != nullptr; object = object->next) {
         if (longList) {
-            printf("Performance Object: %s\n", object->name);
+            fputs("Performance Object: ", stdout);
+            writeShownName(stdout, object->name);
+            putchar('\n');
         }
         for (Node* instance = object->childList->head; instance != nullptr;
              instance = instance->next) {
             if (longList) {
-                printf("  Performance Object Instance: %s\n", instance->name);
+                fputs("  Performance Object Instance: ", stdout);
+                writeShownName(stdout, instance->name);
+                putchar('\n');
             }
             for (Node* counter = instance->childList->head; counter != nullptr;
                  counter = counter->next) {
                 int32_t signedValue = static_cast<int32_t>(counter->data);
                 if (longList) {
-                    printf(decimal ? "    Performance Object Instance Counter: %s = %d\n"
-                                   : "    Performance Object Instance Counter: %s = 0x%08x\n",
-                           counter->name, signedValue);
-                } else if (decimal) {
-                    printf("%s : %s : %s = %d\n", object->name, instance->name, counter->name,
-                           signedValue);
+                    fputs("    Performance Object Instance Counter: ", stdout);
                 } else {
-                    printf("%s : %s : %s = 0x%08x\n", object->name, instance->name,
-                           counter->name, counter->data);
+                    writeShownName(stdout, object->name);
+                    fputs(" : ", stdout);
+                    writeShownName(stdout, instance->name);
+                    fputs(" : ", stdout);
+                }
+                writeShownName(stdout, counter->name);
+                if (decimal) {
+                    printf(" = %d\n", signedValue);
+                } else {
+                    printf(" = 0x%08x\n", counter->data);
                 }
             }
         }

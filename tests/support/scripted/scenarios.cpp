@@ -138,6 +138,17 @@ void oddNames()
     setValues("\\Thread(a{b}/1#0)\\ID Thread", {value(21)});
 }
 
+// Names that no Windows machine gives but a scripted one may: a line break,
+// a terminal's escape sequence, a tab and a bell, a byte that is not UTF-8, a
+// brace, an instance named like the pseudo-instance.
+void controlNames()
+{
+    addObject("Odd\nObject", {"Line\nBreak", "Tab\tBell\a"}, {"esc\x1b[31mred", "UNNAMED", "a{b}"});
+    addObject("Plain", {"Caf\xe9"});
+    setValues("\\Odd\nObject(esc\x1b[31mred#0)\\Line\nBreak", {value(7)});
+    setValues("\\Plain\\Caf\xe9", {value(-2)});
+}
+
 void empty()
 {
 }
@@ -159,6 +170,7 @@ const Scenario SCENARIOS[] = {
     {"growing-invalid-argument", growingInvalidArgument},
     {"odd-names", oddNames},
     {"empty", empty},
+    {"control-names", controlNames},
 };
 
 } // namespace

@@ -154,6 +154,12 @@ const LONGLONG TIME_BASE = 10000000;
 // Collection k's time (from 1) in the time base since the Unix epoch.
 LONGLONG collectionTime(int k);
 
+// Whether a script may name `path` (setValues, setRawValues, refuseCounter):
+// a path of one of the three forms, which PdhAddCounterA would parse.  Names
+// that hold "(", "\\" or ")\\" can make paths that are not; the script
+// functions end the test on those.
+bool isScriptablePath(const std::string& path);
+
 // PdhAddCounterA answers `status` for this path (same forms as setValues).
 void refuseCounter(const std::string& path, PDH_STATUS status = PDH_CSTATUS_NO_COUNTER);
 

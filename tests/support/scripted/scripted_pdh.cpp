@@ -290,7 +290,9 @@ Fetch value(LONG longValue)
 
 Fetch fullValue(double real)
 {
-    LONG truncated = real >= 2147483647.0    ? 2147483647
+    // A value that is no number has no long form; PDH would not serve one.
+    LONG truncated = std::isnan(real)             ? 0
+                     : real >= 2147483647.0    ? 2147483647
                      : real <= -2147483648.0 ? -2147483647 - 1
                                              : static_cast<LONG>(real);
     return Fetch{0, truncated, real};
@@ -299,6 +301,12 @@ Fetch fullValue(double real)
 Fetch failure(PDH_STATUS status)
 {
     return Fetch{status, 0, 0.0};
+}
+
+bool isScriptablePath(const std::string& path)
+{
+    ParsedPath parsed;
+    return parsePath(path, &parsed);
 }
 
 void setValues(const std::string& path, const std::vector<Fetch>& fetches)
