@@ -1,7 +1,12 @@
 #include "report/machine_text.h"
 
 #include <charconv>
+#include <algorithm>
 #include <cstring>
+
+#include "driver/fatal.h"
+#include "driver/memory.h"
+#include "report/shown_name.h"
 
 void formatNumber(double value, char* text)
 {
@@ -96,7 +101,7 @@ static void writeAsciiByte(FILE* out, unsigned char byte, const EscapeRule* rule
         fprintf(out, "\\u%04x", byte);
         return;
     }
-    putc(byte, out);
+    putc(!escapeControls && hiddenByte(byte) ? '?' : byte, out);
 }
 
 void writeUtf8(FILE* out, const char* text, const EscapeRule* rules, bool escapeControls)
@@ -137,4 +142,123 @@ uint32_t nextInstanceIndex(InstanceIndexer* indexer, const Node* instance)
         indexer->remaining = run;
     }
     return --indexer->remaining;
+}
+
+// The next unit of `text` as the machine forms show it, at most three bytes:
+// a byte that begins no valid sequence shows as U+FFFD, a control byte as '?'
+// (the coarsest of the forms' renderings, so that names any form shows alike
+// compare equal).  Answers the bytes of `text` it took.
+static size_t nextShownUnit(const unsigned char* text, unsigned char* unit, size_t* unitLength)
+{
+    size_t length = validSequence(text);
+    if (length == 0) {
+        memcpy(unit, "\xEF\xBF\xBD", 3);
+        *unitLength = 3;
+        return 1;
+    }
+    if (length == 1 && hiddenByte(text[0])) {
+        unit[0] = '?';
+        *unitLength = 1;
+        return 1;
+    }
+    memcpy(unit, text, length);
+    *unitLength = length;
+    return length;
+}
+
+bool printsLossily(const char* name)
+{
+    const unsigned char* at = reinterpret_cast<const unsigned char*>(name);
+    while (*at != '\0') {
+        size_t length = validSequence(at);
+        if (length == 0 || (length == 1 && hiddenByte(*at))) {
+            return true;
+        }
+        at += length;
+    }
+    return false;
+}
+
+int compareShown(const char* a, const char* b)
+{
+    const unsigned char* left = reinterpret_cast<const unsigned char*>(a);
+    const unsigned char* right = reinterpret_cast<const unsigned char*>(b);
+    unsigned char leftUnit[4];
+    unsigned char rightUnit[4];
+    size_t leftLength = 0;
+    size_t rightLength = 0;
+    size_t leftAt = 0;
+    size_t rightAt = 0;
+    for (;;) {
+        if (leftAt == leftLength) {
+            if (*left == '\0') {
+                break;
+            }
+            left += nextShownUnit(left, leftUnit, &leftLength);
+            leftAt = 0;
+        }
+        if (rightAt == rightLength) {
+            if (*right == '\0') {
+                return 1;
+            }
+            right += nextShownUnit(right, rightUnit, &rightLength);
+            rightAt = 0;
+        }
+        if (leftUnit[leftAt] != rightUnit[rightAt]) {
+            return leftUnit[leftAt] < rightUnit[rightAt] ? -1 : 1;
+        }
+        leftAt++;
+        rightAt++;
+    }
+    return (rightAt == rightLength && *right == '\0') ? 0 : -1;
+}
+
+namespace {
+
+struct NumberedInstance {
+    const Node* node;
+    uint32_t position; // in the list
+};
+
+// Names shown alike together; within them, each name's instances together,
+// the last in the list first (the first enumerated: an instance is inserted
+// in front of those of its name).
+bool numberedBefore(const NumberedInstance& a, const NumberedInstance& b)
+{
+    int order = compareShown(a.node->name, b.node->name);
+    if (order != 0) {
+        return order < 0;
+    }
+    order = strcmp(a.node->name, b.node->name);
+    if (order != 0) {
+        return order < 0;
+    }
+    return a.position > b.position;
+}
+
+} // namespace
+
+uint32_t* numberInstancesAsShown(const NodeList* instances)
+{
+    size_t count = static_cast<size_t>(instances->count);
+    uint32_t* indices = static_cast<uint32_t*>(allocateMemory((count + 1) * sizeof(uint32_t)));
+    NumberedInstance* order =
+        static_cast<NumberedInstance*>(allocateMemory((count + 1) * sizeof(NumberedInstance)));
+    if (indices == nullptr || order == nullptr) {
+        outOfMemory();
+    }
+    uint32_t position = 0;
+    for (const Node* instance = instances->head; instance != nullptr; instance = instance->next) {
+        order[position] = NumberedInstance{instance, position};
+        position++;
+    }
+    std::sort(order, order + position, numberedBefore);
+    uint32_t index = 0;
+    for (uint32_t i = 0; i < position; i++) {
+        bool sameShown = i > 0 && compareShown(order[i - 1].node->name, order[i].node->name) == 0;
+        index = sameShown ? index + 1 : 0;
+        indices[order[i].position] = index;
+    }
+    releaseMemory(order);
+    return indices;
 }

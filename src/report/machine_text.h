@@ -36,13 +36,33 @@ struct EscapeRule {
 // Writes `text` to `out` with every byte sequence that is not valid UTF-8
 // replaced by U+FFFD, one for each byte that begins no valid sequence, and
 // each byte that `rules` names as its rule says.  With `escapeControls`, the
-// other bytes below 0x20 are written as \u00XX, as JSON needs.
+// other bytes below 0x20 are written as \u00XX, as JSON needs; without, they
+// and 0x7f are written as '?', as the text forms show them.
 void writeUtf8(FILE* out, const char* text, const EscapeRule* rules, bool escapeControls);
 
 // Whether the instance node of the data tree stands for a real instance, as
 // the counter paths do: the pseudo-instance of an object without instances
 // has none.
 bool hasInstance(const Node* instance);
+
+// Orders two names as the machine forms show them (writeUtf8): names that
+// differ only in bytes that are not UTF-8, or only in control bytes, compare
+// equal, as they would print alike.
+int compareShown(const char* a, const char* b);
+
+// Whether a name prints otherwise than its bytes: it holds a byte that is not
+// UTF-8 or a control byte.  Two names of which neither prints lossily compare
+// equal by compareShown only when their bytes are equal.
+bool printsLossily(const char* name);
+
+// The "#N" of each instance of an object's list, in list order, counted among
+// the instances whose names print alike, so that no two instances of one
+// object print with one name and index.  Instances of one name keep the
+// numbers of their enumeration order; a name that prints like an earlier one
+// (in byte order) takes the numbers after it.  One sort of the list.  The
+// caller releases the array (releaseMemory); ends the process when memory
+// runs out.
+uint32_t* numberInstancesAsShown(const NodeList* instances);
 
 // The "#N" of each instance of an object, told in one walk of its instance
 // list.  Instances of one name are registered in enumeration order, each

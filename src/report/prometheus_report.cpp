@@ -183,7 +183,8 @@ int compareIdentity(const Identity& a, const Identity& b)
         return a.name == nullptr ? -1 : 1;
     }
     if (a.name != nullptr) {
-        int order = strcmp(a.name, b.name);
+        // Names that print alike are one series' name.
+        int order = compareShown(a.name, b.name);
         if (order != 0) {
             return order;
         }
@@ -286,10 +287,11 @@ void collectIdentities(Run* run)
         static_cast<KnownIdentity*>(allocateOrEnd((instances + 1) * sizeof(KnownIdentity)));
     run->knownCount = 0;
     for (const Node* object = run->start; object != run->end; object = object->next) {
-        InstanceIndexer indexer = startInstanceIndexer();
+        uint32_t* indices = numberInstancesAsShown(object->childList);
+        uint32_t position = 0;
         for (const Node* instance = object->childList->head; instance != nullptr;
              instance = instance->next) {
-            uint32_t index = nextInstanceIndex(&indexer, instance);
+            uint32_t index = indices[position++];
             Identity identity = {};
             bool found = false;
             if (hasInstance(instance) && ownIdentity(instance, &identity, &found) && found) {
@@ -297,6 +299,7 @@ void collectIdentities(Run* run)
                 run->known[run->knownCount++] = KnownIdentity{instance->name, index, identity};
             }
         }
+        releaseMemory(indices);
     }
     std::sort(run->known, run->known + run->knownCount, knownBefore);
 }
@@ -539,10 +542,11 @@ void printPrometheusExposition(NodeList* dataTree)
         collectRecords(&run);
         collectIdentities(&run);
         for (const Node* object = start; object != end; object = object->next) {
-            InstanceIndexer indexer = startInstanceIndexer();
+            uint32_t* indices = numberInstancesAsShown(object->childList);
+            uint32_t position = 0;
             for (const Node* instance = object->childList->head; instance != nullptr;
                  instance = instance->next) {
-                uint32_t index = nextInstanceIndex(&indexer, instance);
+                uint32_t index = indices[position++];
                 Identity identity;
                 if ((hasInstance(instance) && isTotal(instance->name)) ||
                     !identify(run, instance, index, &identity)) {
@@ -550,6 +554,7 @@ void printPrometheusExposition(NodeList* dataTree)
                 }
                 addInstanceSamples(run, object, instance, identity, &samples, &order);
             }
+            releaseMemory(indices);
         }
         start = end;
     }

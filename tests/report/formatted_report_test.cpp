@@ -179,6 +179,49 @@ TEST_F(FormattedReport, JsonEscapesControlBytes)
                  "\"counter\":\"tab\\there\",\"value\":0}]}\n");
 }
 
+TEST_F(FormattedReport, JsonGivesEachSampleOnceWhenSetsOverlap)
+{
+    // Both sets select Memory's one counter; the line keys it once.
+    expectOutput({"-s", "{Memory", "-i", "*", "-c", "Available Bytes}", "-s", "{Memory", "-i", "*",
+                  "-c", "*}", "--format", "json"},
+                 "{\"time\":\"2026-01-02T03:04:05.678Z\",\"host\":\"TESTHOST\",\"samples\":"
+                 "[{\"object\":\"Memory\",\"instance\":null,\"index\":null,"
+                 "\"counter\":\"Available Bytes\",\"value\":25769803776},"
+                 "{\"object\":\"Memory\",\"instance\":null,\"index\":null,"
+                 "\"counter\":\"Cache Bytes\",\"value\":null},"
+                 "{\"object\":\"Memory\",\"instance\":null,\"index\":null,"
+                 "\"counter\":\"Pages/sec\",\"value\":null}]}\n");
+}
+
+TEST_F(FormattedReport, NamesThatPrintAlikeAreNumberedApart)
+{
+    // 0xfe and 0xff both print as U+FFFD, and two instances of one name keep
+    // their enumeration order: "x\xff" #0 and #1 come after "x\xfe" #0.
+    scripted::addObject("Odd", {"Count"}, {"x\xff", "x\xfe", "x\xff"});
+    scripted::setValues("\\Odd(x\xff#0)\\Count", {scripted::value(1)});
+    scripted::setValues("\\Odd(x\xfe#0)\\Count", {scripted::value(2)});
+    scripted::setValues("\\Odd(x\xff#1)\\Count", {scripted::value(3)});
+    const std::string sample = "{\"object\":\"Odd\",\"instance\":\"x\xEF\xBF\xBD\",\"index\":";
+    expectOutput({"-s", "{Odd", "-i", "*", "-c", "*}", "--format", "json"},
+                 "{\"time\":\"2026-01-02T03:04:05.678Z\",\"host\":\"TESTHOST\",\"samples\":[" +
+                     sample + "0,\"counter\":\"Count\",\"value\":2}," + sample +
+                     "2,\"counter\":\"Count\",\"value\":3}," + sample +
+                     "1,\"counter\":\"Count\",\"value\":1}]}\n");
+    // Without ids, the index tells the series apart; a control byte of a
+    // counter's name shows as '?' in its help.
+    scripted::addObject("Ctl", {"a\x02z"});
+    expectOutput({"-s", "{Odd", "-i", "*", "-c", "*}", "-s", "{Ctl", "-i", "*", "-c", "*}",
+                  "--format", "prometheus"},
+                 "# HELP mirekast_ctl_a_z Ctl : a?z\n"
+                 "# TYPE mirekast_ctl_a_z gauge\n"
+                 "mirekast_ctl_a_z 0\n"
+                 "# HELP mirekast_odd_count_value Odd : Count\n"
+                 "# TYPE mirekast_odd_count_value gauge\n"
+                 "mirekast_odd_count_value{name=\"x\xEF\xBF\xBD\"} 2\n"
+                 "mirekast_odd_count_value{name=\"x\xEF\xBF\xBD\",index=\"1\"} 1\n"
+                 "mirekast_odd_count_value{name=\"x\xEF\xBF\xBD\",index=\"2\"} 3\n");
+}
+
 TEST_F(FormattedReport, PrometheusGivesEachSeriesOnceWhenSetsOverlap)
 {
     // The later set's object node comes first; the earlier set's "sh" series
