@@ -123,7 +123,10 @@ void writeUtf8(FILE* out, const char* text, const EscapeRule* rules, bool escape
 
 bool hasInstance(const Node* instance)
 {
-    return strcmp(instance->name, "UNNAMED") != 0;
+    // The pseudo-instance is the only instance of its object node: where
+    // there are more, an instance that the system named "UNNAMED" is one.
+    return strcmp(instance->name, "UNNAMED") != 0 ||
+           (instance->parentList != nullptr && instance->parentList->count > 1);
 }
 
 InstanceIndexer startInstanceIndexer()

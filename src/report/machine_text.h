@@ -42,7 +42,8 @@ void writeUtf8(FILE* out, const char* text, const EscapeRule* rules, bool escape
 
 // Whether the instance node of the data tree stands for a real instance, as
 // the counter paths do: the pseudo-instance of an object without instances
-// has none.
+// has none.  It is "UNNAMED" and alone in its object node; two instances of
+// that name are real ones, which the forms must tell apart.
 bool hasInstance(const Node* instance);
 
 // Orders two names as the machine forms show them (writeUtf8): names that

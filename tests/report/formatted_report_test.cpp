@@ -222,6 +222,17 @@ TEST_F(FormattedReport, NamesThatPrintAlikeAreNumberedApart)
                  "mirekast_odd_count_value{name=\"x\xEF\xBF\xBD\",index=\"2\"} 3\n");
 }
 
+TEST_F(FormattedReport, TwoInstancesNamedUnnamedAreInstances)
+{
+    // Only the pseudo-instance of an object without instances stands alone.
+    scripted::addObject("Odd", {"Count"}, {"UNNAMED", "UNNAMED"});
+    const std::string sample = "{\"object\":\"Odd\",\"instance\":\"UNNAMED\",\"index\":";
+    expectOutput({"-s", "{Odd", "-i", "*", "-c", "*}", "--format", "json"},
+                 "{\"time\":\"2026-01-02T03:04:05.678Z\",\"host\":\"TESTHOST\",\"samples\":[" +
+                     sample + "1,\"counter\":\"Count\",\"value\":0}," + sample +
+                     "0,\"counter\":\"Count\",\"value\":0}]}\n");
+}
+
 TEST_F(FormattedReport, PrometheusGivesEachSeriesOnceWhenSetsOverlap)
 {
     // The later set's object node comes first; the earlier set's "sh" series
