@@ -6,6 +6,7 @@
 
 #include "driver/fatal.h"
 #include "driver/memory.h"
+#include "platform/utf8.h"
 #include "report/shown_name.h"
 
 void formatNumber(double value, char* text)
@@ -53,39 +54,12 @@ CalendarTime calendarTime(int64_t utcMillis, int32_t offsetMinutes)
     return time;
 }
 
-// The length of the valid UTF-8 sequence at `text`, or 0 when none starts
-// there: no overlong forms, no surrogates, nothing above U+10FFFF.
+// The length of the valid UTF-8 sequence at `text`, a NUL-terminated text, or
+// 0 when none starts there.
 static size_t validSequence(const unsigned char* text)
 {
-    unsigned char lead = text[0];
-    if (lead < 0x80) {
-        return 1;
-    }
-    size_t length;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (text[1] < low || text[1] > high) {
-        return 0;
-    }
-    for (size_t i = 2; i < length; i++) {
-        if (text[i] < 0x80 || text[i] > 0xBF) {
-            return 0;
-        }
-    }
-    return length;
+    // A NUL ends every sequence: it is never a continuation byte.
+    return utf8SequenceAt(text, SIZE_MAX);
 }
 
 static void writeAsciiByte(FILE* out, unsigned char byte, const EscapeRule* rules,
