@@ -74,6 +74,15 @@ else:
     subprocess.run(["dd", "if=/dev/zero", "of=" + data, "bs=1M", "count=64", "oflag=direct"],
                    check=True, stderr=subprocess.DEVNULL)
 
+    # A root made with chroot sees the host's mount table, whose mount points
+    # lie outside it: there the scratch folder's filesystem is no LogicalDisk.
+    listing = json.loads(subprocess.run(
+        [BIN, "-s", "{LogicalDisk", "-i", "*", "-c", "Free Megabytes}", "--format", "json"],
+        check=True, stdout=subprocess.PIPE, text=True).stdout)
+    logical_listed = any(s["instance"] == fs_name for s in listing["samples"])
+    if not logical_listed:
+        print("SKIP LogicalDisk: %s is not among the mounted filesystems this root sees" % fs_name)
+
     def disk_phase(direction):
         stop = threading.Event()
         def load():
@@ -100,6 +109,8 @@ else:
         for worker in workers:
             worker.join()
         for obj, name in (("PhysicalDisk", disk_name), ("LogicalDisk", fs_name)):
+            if obj == "LogicalDisk" and not logical_listed:
+                continue
             row = [d for d in peer["disk"] if d["disk_device"] == name][0]
             get = lambda counter: values.get("%s(%s)\\%s" % (obj, name, counter))
             tag = "%s(%s) %s: " % (obj, name, direction)
