@@ -156,10 +156,24 @@ bool printsLossily(const char* name)
     return false;
 }
 
+// A byte that is a whole unit and shows as itself.
+static bool plainByte(unsigned char byte)
+{
+    return byte >= 0x20 && byte < 0x7f;
+}
+
 int compareShown(const char* a, const char* b)
 {
     const unsigned char* left = reinterpret_cast<const unsigned char*>(a);
     const unsigned char* right = reinterpret_cast<const unsigned char*>(b);
+    // Most names are plain: compared byte by byte until either is not.
+    while (*left == *right && plainByte(*left)) {
+        left++;
+        right++;
+    }
+    if ((*left == '\0' || plainByte(*left)) && (*right == '\0' || plainByte(*right))) {
+        return *left == *right ? 0 : (*left < *right ? -1 : 1);
+    }
     unsigned char leftUnit[4];
     unsigned char rightUnit[4];
     size_t leftLength = 0;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "report/machine_text.h"
 #include "report/prometheus_report.h"
 #include "support/child_process.h"
 #include "support/scripted/scripted_layer.h"
@@ -231,6 +232,27 @@ TEST_F(FormattedReport, TwoInstancesNamedUnnamedAreInstances)
                  "{\"time\":\"2026-01-02T03:04:05.678Z\",\"host\":\"TESTHOST\",\"samples\":[" +
                      sample + "1,\"counter\":\"Count\",\"value\":0}," + sample +
                      "0,\"counter\":\"Count\",\"value\":0}]}\n");
+}
+
+TEST(CompareShown, NamesCompareAsTheyPrint)
+{
+    auto sign = [](int order) { return order < 0 ? -1 : (order > 0 ? 1 : 0); };
+    // Plain names order as their bytes.
+    EXPECT_EQ(compareShown("sh", "sh"), 0);
+    EXPECT_EQ(sign(compareShown("sh", "sha")), -1);
+    EXPECT_EQ(sign(compareShown("shb", "sha")), 1);
+    EXPECT_EQ(sign(compareShown("caf\xc3\xa9", "cafe")), 1);
+    // Bytes that are not UTF-8 print as U+FFFD (EF BF BD), control bytes as '?'.
+    EXPECT_EQ(compareShown("a\xff", "a\xfe"), 0);
+    EXPECT_EQ(compareShown("a\xff", "a\xef\xbf\xbd"), 0);
+    EXPECT_EQ(compareShown("a\x01z", "a?z"), 0);
+    EXPECT_EQ(compareShown("a\nz", "a\x7fz"), 0);
+    EXPECT_EQ(sign(compareShown("a\xff", "a\xff" "b")), -1);
+    EXPECT_EQ(sign(compareShown("a\xff", "a\xc3\xa9")), 1);  // EF.. after C3..
+    EXPECT_EQ(sign(compareShown("a\x01", "a@")), -1);       // '?' before '@'
+    EXPECT_FALSE(printsLossily("caf\xc3\xa9 (x)"));
+    EXPECT_TRUE(printsLossily("caf\xe9"));
+    EXPECT_TRUE(printsLossily("tab\there"));
 }
 
 TEST_F(FormattedReport, PrometheusGivesEachSeriesOnceWhenSetsOverlap)
