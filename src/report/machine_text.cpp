@@ -239,9 +239,23 @@ uint32_t* numberInstancesAsShown(const NodeList* instances)
         outOfMemory();
     }
     uint32_t position = 0;
+    bool lossy = false;
     for (const Node* instance = instances->head; instance != nullptr; instance = instance->next) {
         order[position] = NumberedInstance{instance, position};
         position++;
+        lossy = lossy || printsLossily(instance->name);
+    }
+    if (!lossy) {
+        // Names that print as their bytes print alike only when equal: one
+        // walk numbers each run of a name, as the list keeps them together.
+        InstanceIndexer indexer = startInstanceIndexer();
+        uint32_t at = 0;
+        for (const Node* instance = instances->head; instance != nullptr;
+             instance = instance->next) {
+            indices[at++] = nextInstanceIndex(&indexer, instance);
+        }
+        releaseMemory(order);
+        return indices;
     }
     std::sort(order, order + position, numberedBefore);
     uint32_t index = 0;

@@ -60,7 +60,8 @@ bool printsLossily(const char* name);
 // the instances whose names print alike, so that no two instances of one
 // object print with one name and index.  Instances of one name keep the
 // numbers of their enumeration order; a name that prints like an earlier one
-// (in byte order) takes the numbers after it.  One sort of the list.  The
+// (in byte order) takes the numbers after it.  One walk of the list where
+// every name prints as its bytes, else one sort of it.  The
 // caller releases the array (releaseMemory); ends the process when memory
 // runs out.
 uint32_t* numberInstancesAsShown(const NodeList* instances);
