@@ -23,13 +23,19 @@ void releaseMemory(void* block)
     free(block);
 }
 
+void* allocateOrEnd(size_t size)
+{
+    void* block = allocateMemory(size);
+    if (block == nullptr) {
+        outOfMemory();
+    }
+    return block;
+}
+
 char* copyText(const char* text)
 {
     size_t length = strlen(text);
-    char* copy = static_cast<char*>(allocateMemory(length + 1));
-    if (copy == nullptr) {
-        outOfMemory();
-    }
+    char* copy = static_cast<char*>(allocateOrEnd(length + 1));
     memcpy(copy, text, length);
     return copy;
 }

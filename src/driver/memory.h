@@ -11,6 +11,10 @@
 // null always means failure.
 void* allocateMemory(size_t size);
 
+// Returns a zero-filled block of `size` bytes, or ends the process through
+// outOfMemory().
+void* allocateOrEnd(size_t size);
+
 // Releases a block from allocateMemory; null is ignored.
 void releaseMemory(void* block);
 

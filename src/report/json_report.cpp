@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "cli/run_settings.h"
-#include "driver/fatal.h"
 #include "driver/memory.h"
 #include "pdh/enumeration.h"
 #include "pdh/full_range.h"
@@ -93,15 +91,6 @@ bool objectBefore(const ObjectEntry& a, const ObjectEntry& b)
     return order != 0 ? order < 0 : a.position < b.position;
 }
 
-void* allocateOrEnd(size_t size)
-{
-    void* block = allocateMemory(size);
-    if (block == nullptr) {
-        outOfMemory();
-    }
-    return block;
-}
-
 bool holdsLossyName(const Node* object)
 {
     for (const Node* instance = object->childList->head; instance != nullptr;
@@ -174,7 +163,6 @@ bool* repeatedSamples(ObjectEntry* objects, size_t objectCount, uint32_t samples
     }
     std::sort(keys, keys + keyCount, keyBefore);
     bool* repeated = static_cast<bool*>(allocateOrEnd(samples + 1));
-    memset(repeated, 0, samples + 1);
     for (size_t i = 1; i < keyCount; i++) {
         if (keysEqual(keys[i - 1], keys[i])) {
             repeated[keys[i].sample] = true;

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "driver/fatal.h"
 #include "driver/memory.h"
 #include "platform/utf8.h"
 #include "report/shown_name.h"
@@ -232,12 +231,9 @@ bool numberedBefore(const NumberedInstance& a, const NumberedInstance& b)
 uint32_t* numberInstancesAsShown(const NodeList* instances)
 {
     size_t count = static_cast<size_t>(instances->count);
-    uint32_t* indices = static_cast<uint32_t*>(allocateMemory((count + 1) * sizeof(uint32_t)));
+    uint32_t* indices = static_cast<uint32_t*>(allocateOrEnd((count + 1) * sizeof(uint32_t)));
     NumberedInstance* order =
-        static_cast<NumberedInstance*>(allocateMemory((count + 1) * sizeof(NumberedInstance)));
-    if (indices == nullptr || order == nullptr) {
-        outOfMemory();
-    }
+        static_cast<NumberedInstance*>(allocateOrEnd((count + 1) * sizeof(NumberedInstance)));
     uint32_t position = 0;
     bool lossy = false;
     for (const Node* instance = instances->head; instance != nullptr; instance = instance->next) {

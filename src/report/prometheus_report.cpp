@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/fatal.h"
 #include "driver/memory.h"
 #include "pdh/sampling.h"
 #include "report/machine_text.h"
@@ -48,15 +47,6 @@ struct Samples {
     size_t count;
     size_t capacity;
 };
-
-void* allocateOrEnd(size_t size)
-{
-    void* block = allocateMemory(size);
-    if (block == nullptr) {
-        outOfMemory();
-    }
-    return block;
-}
 
 void addSample(Samples* samples, const Sample& sample)
 {
